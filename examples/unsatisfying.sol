@@ -1,0 +1,2 @@
+s SATISFIABLE
+v -1 2 -3 0

@@ -1,0 +1,117 @@
+#include "input.h"
+
+#include <cstring>
+
+#include "output.h"
+
+#if defined(__unix__) || defined(__APPLE__)
+#include <sys/stat.h>
+#endif
+
+bool open_input(InputFile& in, const char* path) {
+  // Binary mode everywhere: the CR-before-LF translation below is the same on
+  // every platform, so a file gives the same pieces wherever it is read.
+  std::FILE* stream = std::fopen(path, "rb");
+  if (stream == nullptr) return false;
+#if defined(__unix__) || defined(__APPLE__)
+  struct stat info;
+  if (fstat(fileno(stream), &info) != 0 || S_ISDIR(info.st_mode)) {
+    std::fclose(stream);
+    return false;
+  }
+#endif
+  in.stream = stream;
+  in.name = path;
+  in.start = in.end = 0;
+  in.covered = 0;
+  in.is_covered = false;
+  in.held_cr = false;
+  in.at_eof = false;
+  return true;
+}
+
+std::size_t drop_cr_before_lf(char* data, std::size_t length) {
+  char* cr = static_cast<char*>(std::memchr(data, '\r', length));
+  if (cr == nullptr) return length;
+  char* out = cr;
+  const char* end = data + length;
+  for (const char* p = cr; p < end; ++p) {
+    if (*p == '\r' && p + 1 < end && p[1] == '\n') continue;
+    *out++ = *p;
+  }
+  return static_cast<std::size_t>(out - data);
+}
+
+namespace {
+
+void uncover(InputFile& in) {
+  if (in.is_covered) {
+    in.block[in.start] = in.covered;
+    in.is_covered = false;
+  }
+}
+
+// Moves the bytes not yet delivered to the front of the block and reads more
+// after them. Sets at_eof when the stream gives nothing more. When nothing was
+// left undelivered and the stream is at its end, the block is not touched, so
+// the last piece delivered stays as it was.
+void refill(InputFile& in) {
+  uncover(in);
+  std::size_t kept = in.end - in.start;
+  if (kept > 0 && in.start > 0) std::memmove(in.block, in.block + in.start, kept);
+  in.start = 0;
+  in.end = kept;
+  std::size_t fresh = kept;  // where translation must start
+  if (in.held_cr) {
+    in.block[in.end++] = '\r';
+    in.held_cr = false;
+  }
+  std::size_t got = std::fread(in.block + in.end, 1, INPUT_BLOCK - in.end, in.stream);
+  if (got == 0) {
+    if (std::ferror(in.stream)) fatal("error reading '%s'\n", in.name);
+    in.at_eof = true;
+    return;  // a held CR stays in the data: nothing follows it
+  }
+  in.end += got;
+  in.end = fresh + drop_cr_before_lf(in.block + fresh, in.end - fresh);
+  // A CR at the end of the block may precede an LF still in the stream.
+  if (in.end > fresh && in.block[in.end - 1] == '\r') {
+    in.held_cr = true;
+    --in.end;
+  }
+}
+
+}  // namespace
+
+bool read_line(InputFile& in, const char*& line) {
+  for (;;) {
+    uncover(in);
+    std::size_t available = in.end - in.start;
+    char* piece = in.block + in.start;
+    std::size_t limit = available < MAX_PIECE ? available : MAX_PIECE;
+    const char* newline = static_cast<const char*>(std::memchr(piece, '\n', limit));
+    std::size_t length;
+    if (newline != nullptr) {
+      length = static_cast<std::size_t>(newline - piece) + 1;
+    } else if (available >= MAX_PIECE) {
+      length = MAX_PIECE;
+    } else if (!in.at_eof) {
+      refill(in);
+      continue;
+    } else if (available > 0) {
+      length = available;
+    } else {
+      return false;
+    }
+    in.start += length;
+    // Terminate the piece in place; the byte under the NUL is put back before
+    // the next piece is cut.
+    if (in.start < in.end) {
+      in.covered = in.block[in.start];
+      in.is_covered = true;
+    }
+    in.block[in.start] = '\0';
+    line = piece;
+    return true;
+  }
+}

@@ -1,0 +1,128 @@
+// The input layer: the only place that knows about buffers. It cuts an input
+// file into the pieces that a bounded line read into a 5000-byte buffer delivers,
+// in text mode on every platform, and scans numbers and tokens in those pieces.
+// The readers above it see each piece as a NUL-terminated string.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+
+// Each reader reads through a line buffer of this size: one piece holds at most
+// LINE_BUFFER_SIZE - 1 characters, with the newline when the whole line fits.
+constexpr int LINE_BUFFER_SIZE = 5000;
+constexpr std::size_t MAX_PIECE = LINE_BUFFER_SIZE - 1;
+
+// Bytes read from the file at a time. Must hold more than one piece.
+constexpr std::size_t INPUT_BLOCK = std::size_t{1} << 20;
+static_assert(INPUT_BLOCK > 2 * MAX_PIECE, "a block must hold a whole piece and more");
+
+struct InputFile {
+  std::FILE* stream;
+  const char* name;       // the path, for messages
+  std::size_t start;      // first byte of block not yet delivered
+  std::size_t end;        // end of the bytes read into block
+  char covered;           // the byte at block[start] that the last piece's NUL covers
+  bool is_covered;        // block[start] holds that NUL now
+  bool held_cr;           // a CR that ended the last read, not yet known to precede LF
+  bool at_eof;            // the stream has nothing more to give
+  char block[INPUT_BLOCK + 1];  // +1: room for the NUL after a piece that ends the data
+};
+
+// Opens path for reading. Returns false, with nothing left open, when the path
+// cannot be opened as a file (a directory cannot).
+bool open_input(InputFile& in, const char* path);
+
+// Reads the next piece: the rest of the current line up to and including its
+// newline, but at most MAX_PIECE characters; a carriage return directly before a
+// line feed never appears. On success points `line` at the piece, NUL-terminated,
+// and returns true; the piece stays valid until the next call. At the end of the
+// input returns false and leaves `line`, and the piece it points at, as they were.
+// A read error ends the process with a message naming the file.
+bool read_line(InputFile& in, const char*& line);
+
+// Removes each CR that directly precedes an LF from data[0, length) and returns
+// the new length. A CR in the last byte is kept: the caller decides about it.
+std::size_t drop_cr_before_lf(char* data, std::size_t length);
+
+inline bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// White space as the C library's scanning and conversion functions skip it.
+inline bool is_white(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// Magnitudes beyond this are held at it: it is far out of every range the
+// readers accept, and no arithmetic on it can overflow.
+constexpr long long SATURATED = 1LL << 40;
+
+// A decimal number as the C library's conversions read it: leading white space,
+// an optional sign, then digits up to the first non-digit.
+struct Decimal {
+  long long value;      // signed; its magnitude is held at SATURATED
+  int digits;           // decimal digits read, leading zeros included; 0: none
+  const char* begin;    // first character of the number (its sign or first digit)
+  const char* end;      // first character after its digits
+};
+
+namespace detail {
+// The sign and digits of a decimal number at p, after any white space.
+inline Decimal read_signed_digits(const char* p) {
+  Decimal d{0, 0, p, p};
+  bool negative = false;
+  if (*p == '-' || *p == '+') negative = *p++ == '-';
+  long long magnitude = 0;
+  const char* first = p;
+  while (is_digit(*p)) {
+    if (magnitude < SATURATED) magnitude = magnitude * 10 + (*p - '0');
+    ++p;
+  }
+  if (magnitude > SATURATED) magnitude = SATURATED;
+  d.digits = static_cast<int>(p - first);
+  if (d.digits == 0) return d;
+  d.value = negative ? -magnitude : magnitude;
+  d.end = p;
+  return d;
+}
+}  // namespace detail
+
+// Reads a decimal number at p (NUL-terminated) as the "%d" scan does. When no
+// digit follows the white space and sign, digits is 0 and value is 0.
+inline Decimal read_decimal(const char* p) {
+  while (is_white(*p)) ++p;
+  return detail::read_signed_digits(p);
+}
+
+// The value of a token that next_token split off, as atoi reads it: the token
+// ends at a space, so only the other white space is skipped before it.
+inline Decimal token_decimal(const char* token) {
+  while (*token != ' ' && is_white(*token)) ++token;
+  return detail::read_signed_digits(token);
+}
+
+// The "%d" scan: like read_decimal, but reports whether a number was found; the
+// caller keeps its old value when none was.
+inline bool scan_int(const char* p, Decimal& number) {
+  Decimal found = read_decimal(p);
+  if (found.digits == 0) return false;
+  number = found;
+  return true;
+}
+
+// The first space character at or after p, or nullptr when the string ends first.
+inline const char* find_space(const char* p) {
+  while (*p != ' ') {
+    if (*p == '\0') return nullptr;
+    ++p;
+  }
+  return p;
+}
+
+// Splitting at the space character: skips spaces at p and returns the token that
+// follows (nullptr when the string ends first), its length in `length`, and moves
+// p past it. Tab, CR and newline belong to tokens.
+inline const char* next_token(const char*& p, std::size_t& length) {
+  while (*p == ' ') ++p;
+  if (*p == '\0') return nullptr;
+  const char* token = p;
+  while (*p != ' ' && *p != '\0') ++p;
+  length = static_cast<std::size_t>(p - token);
+  return token;
+}

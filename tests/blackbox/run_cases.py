@@ -1,0 +1,145 @@
+#!/usr/bin/env python3
+"""Runs satvet on the fixtures of a .cases file and compares stdout, stderr and
+the exit status with the expected ones, byte for byte.
+
+A .cases file is a table of cases. Each case starts with a line "=== name";
+any lines before its first section describe it. Sections start with
+"--- NAME [MODIFIERS]" and hold the lines up to the next section or case:
+
+  formula, solution   files written for the case (absent: not written)
+  args                the command-line arguments (default: {formula} {solution}),
+                      split like a shell; {formula}, {solution}, {missing} (a path
+                      that does not exist) and {dir} (a directory) are replaced by
+                      the short names that satvet sees: it runs in the case's folder
+  stdout, stderr      the expected output (absent: empty)
+  status              the expected exit status (absent: 0)
+
+A section's text is its lines, each ended by a newline. Modifiers:
+  nonl  no newline after the last line
+  esc   backslash escapes are decoded: \\r \\t \\0 \\n \\xHH \\\\
+  py    the text is a Python expression that gives the content (str or bytes)
+"""
+
+import argparse
+import os
+import shlex
+import subprocess
+import sys
+import tempfile
+
+SECTIONS = {"formula", "solution", "args", "stdout", "stderr", "status"}
+
+
+class Case:
+    def __init__(self, name, line):
+        self.name = name
+        self.line = line
+        self.sections = {}
+
+
+def parse(path):
+    cases = []
+    current = None
+    section = None
+    with open(path, encoding="utf-8") as f:
+        lines = f.read().split("\n")
+    if lines and lines[-1] == "":
+        lines.pop()
+    for number, text in enumerate(lines, 1):
+        if text.startswith("=== "):
+            current = Case(text[4:].strip(), number)
+            cases.append(current)
+            section = None
+        elif text.startswith("--- "):
+            if current is None:
+                raise SystemExit(f"{path}:{number}: section outside a case")
+            words = text[4:].split()
+            name, modifiers = words[0], set(words[1:])
+            if name not in SECTIONS or not modifiers <= {"nonl", "esc", "py"}:
+                raise SystemExit(f"{path}:{number}: unknown section '{text}'")
+            if name in current.sections:
+                raise SystemExit(f"{path}:{number}: section {name} given twice")
+            section = (modifiers, [])
+            current.sections[name] = section
+        elif section is not None:
+            section[1].append(text)
+    return cases
+
+
+def content(section):
+    modifiers, lines = section
+    if "py" in modifiers:
+        value = eval("\n".join(lines), {})  # fixtures are our own files
+        return value.encode("latin-1") if isinstance(value, str) else value
+    text = "\n".join(lines)
+    if "nonl" not in modifiers and lines:
+        text += "\n"
+    data = text.encode("utf-8")
+    if "esc" in modifiers:
+        data = data.decode("unicode_escape").encode("latin-1")
+    return data
+
+
+def run_case(case, satvet, workdir):
+    # satvet runs in the case's folder, so messages show these short names.
+    paths = {"formula": "formula.cnf", "solution": "solution.txt", "missing": "no-such-file", "dir": "folder"}
+    os.mkdir(os.path.join(workdir, paths["dir"]))
+    for kind in ("formula", "solution"):
+        if kind in case.sections:
+            with open(os.path.join(workdir, paths[kind]), "wb") as f:
+                f.write(content(case.sections[kind]))
+    args_text = "{formula} {solution}"
+    if "args" in case.sections:
+        args_text = content(case.sections["args"]).decode("utf-8")
+    args = [word.format(**paths) for word in shlex.split(args_text)]
+    expected = {
+        "stdout": content(case.sections["stdout"]) if "stdout" in case.sections else b"",
+        "stderr": content(case.sections["stderr"]) if "stderr" in case.sections else b"",
+        "status": int(content(case.sections["status"]).strip()) if "status" in case.sections else 0,
+    }
+    try:
+        done = subprocess.run(satvet + args, cwd=workdir, stdin=subprocess.DEVNULL, capture_output=True, timeout=300)
+    except subprocess.TimeoutExpired:
+        return ["timed out"]
+    actual = {"stdout": done.stdout, "stderr": done.stderr, "status": done.returncode}
+    problems = []
+    for key in ("status", "stderr", "stdout"):
+        if actual[key] != expected[key]:
+            want, got = expected[key], actual[key]
+            if isinstance(want, bytes) and len(want) + len(got) > 2000:
+                at = next((i for i, (a, b) in enumerate(zip(want, got)) if a != b), min(len(want), len(got)))
+                want, got = want[max(0, at - 40):at + 80], got[max(0, at - 40):at + 80]
+                problems.append(f"{key} differs at byte {at}:\n    expected {want!r}\n    actual   {got!r}")
+            else:
+                problems.append(f"{key}:\n    expected {want!r}\n    actual   {got!r}")
+    return problems
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--satvet", required=True, help="the command that runs satvet (split like a shell)")
+    parser.add_argument("--only", help="run only the cases whose name contains this text")
+    parser.add_argument("case_files", nargs="+")
+    options = parser.parse_args()
+    satvet = shlex.split(options.satvet)
+    satvet[-1] = os.path.abspath(satvet[-1])
+    passed = failed = 0
+    for path in options.case_files:
+        for case in parse(path):
+            if options.only and options.only not in case.name:
+                continue
+            with tempfile.TemporaryDirectory(prefix="satvet-case-") as workdir:
+                problems = run_case(case, satvet, workdir)
+            if problems:
+                failed += 1
+                print(f"FAIL {os.path.basename(path)}:{case.line}: {case.name}")
+                for problem in problems:
+                    print("  " + problem)
+            else:
+                passed += 1
+    print(f"{passed} passed, {failed} failed")
+    return 1 if failed or not passed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
