@@ -13,8 +13,10 @@ any lines before its first section describe it. Sections start with
                       the short names that satvet sees: it runs in the case's folder
   stdout, stderr      the expected output (absent: empty)
   status              the expected exit status (absent: 0)
+  define              Python statements whose names the py sections of the case use
 
-A section's text is its lines, each ended by a newline. Modifiers:
+A section's text is its lines, each ended by a newline; one blank line before
+a "===" line separates the cases and belongs to no section. Modifiers:
   nonl  no newline after the last line
   esc   backslash escapes are decoded: \\r \\t \\0 \\n \\xHH \\\\
   py    the text is a Python expression that gives the content (str or bytes)
@@ -27,7 +29,7 @@ import subprocess
 import sys
 import tempfile
 
-SECTIONS = {"formula", "solution", "args", "stdout", "stderr", "status"}
+SECTIONS = {"define", "formula", "solution", "args", "stdout", "stderr", "status"}
 
 
 class Case:
@@ -47,6 +49,8 @@ def parse(path):
         lines.pop()
     for number, text in enumerate(lines, 1):
         if text.startswith("=== "):
+            if section is not None and section[1] and section[1][-1] == "":
+                section[1].pop()  # the blank line that separates two cases
             current = Case(text[4:].strip(), number)
             cases.append(current)
             section = None
@@ -66,10 +70,10 @@ def parse(path):
     return cases
 
 
-def content(section):
+def content(section, names=None):
     modifiers, lines = section
     if "py" in modifiers:
-        value = eval("\n".join(lines), {})  # fixtures are our own files
+        value = eval("\n".join(lines), dict(names or {}))  # fixtures are our own files
         return value.encode("latin-1") if isinstance(value, str) else value
     text = "\n".join(lines)
     if "nonl" not in modifiers and lines:
@@ -84,18 +88,21 @@ def run_case(case, satvet, workdir):
     # satvet runs in the case's folder, so messages show these short names.
     paths = {"formula": "formula.cnf", "solution": "solution.txt", "missing": "no-such-file", "dir": "folder"}
     os.mkdir(os.path.join(workdir, paths["dir"]))
+    names = {}
+    if "define" in case.sections:
+        exec("\n".join(case.sections["define"][1]), names)
+    def section(kind, default=b""):
+        return content(case.sections[kind], names) if kind in case.sections else default
     for kind in ("formula", "solution"):
         if kind in case.sections:
             with open(os.path.join(workdir, paths[kind]), "wb") as f:
-                f.write(content(case.sections[kind]))
-    args_text = "{formula} {solution}"
-    if "args" in case.sections:
-        args_text = content(case.sections["args"]).decode("utf-8")
+                f.write(section(kind))
+    args_text = section("args", b"{formula} {solution}").decode("utf-8")
     args = [word.format(**paths) for word in shlex.split(args_text)]
     expected = {
-        "stdout": content(case.sections["stdout"]) if "stdout" in case.sections else b"",
-        "stderr": content(case.sections["stderr"]) if "stderr" in case.sections else b"",
-        "status": int(content(case.sections["status"]).strip()) if "status" in case.sections else 0,
+        "stdout": section("stdout"),
+        "stderr": section("stderr"),
+        "status": int(section("status", b"0").strip()),
     }
     try:
         done = subprocess.run(satvet + args, cwd=workdir, stdin=subprocess.DEVNULL, capture_output=True, timeout=300)
