@@ -29,7 +29,10 @@ void read_header(const char* line) {
   if (scan_int(count.end, count)) clauses = count_value(count.value);
 }
 
-[[noreturn]] void refuse_literal(const Decimal& number, int k) {
+// Refuses the literal that the scan at pos found: a variable number beyond the
+// assignment table, written out as it stands in the file.
+[[noreturn]] void refuse_literal(const char* pos, int k) {
+  Decimal number = read_decimal(pos);
   fatal("Literal %.*s in clause %d does not fit within the limit of %d vars.\n",
         static_cast<int>(number.end - number.begin), number.begin, k + 1, MAX_VARS);
 }
@@ -51,30 +54,33 @@ void read_formula(InputFile& formula) {
 
   // The number last scanned. It is not reset between lines: a clause line whose
   // first scan finds nothing begins with the 0 that ended the clause before.
-  Decimal number{0, 0, "", ""};
+  long long number = 0;
   for (int k = 0; k < clauses; ++k) {
     // At the end of the file the last line read stands in for each missing one.
     read_line(formula, line);
-    const char* pos = line;
-    scan_int(pos, number);
+    const char* pos = line;  // the scan position
+    scan_at(pos, number);
+    Spaces spaces = spaces_of(line);
+    int* variables = form[k];
+    int* polarities = sgn[k];
     int count = 0;
     for (;;) {
       if (count == MAX_LITERALS) {
         fatal("Two many literals in clause %d, should be at most %d\n", k, MAX_LITERALS);
       }
-      long long literal = number.value;
-      long long variable = literal < 0 ? -literal : literal;
-      if (variable > MAX_VARS) refuse_literal(number, k);
-      form[k][count] = static_cast<int>(variable);
-      sgn[k][count] = literal < 0 ? 0 : 1;
+      long long variable = number < 0 ? -number : number;
+      // Only a number just found can be out of range: one stored again was not.
+      if (variable > MAX_VARS) refuse_literal(pos, k);
+      variables[count] = static_cast<int>(variable);
+      polarities[count] = number < 0 ? 0 : 1;
       ++count;
-      // Only a space character moves the scan on; a line that has no further
-      // space ends its clause here.
-      const char* space = find_space(pos);
+      // Only a space character moves the scan on, to just past the next one; a
+      // line that has no further space ends its clause here.
+      const char* space = next_space(spaces);
       if (space == nullptr) break;
       pos = space + 1;
-      scan_int(pos, number);
-      if (number.value == 0) break;
+      scan_at(pos, number);
+      if (number == 0) break;
     }
     lic[k] = count;
   }

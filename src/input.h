@@ -4,8 +4,11 @@
 // The readers above it see each piece as a NUL-terminated string.
 #pragma once
 
+#include <bit>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 // Each reader reads through a line buffer of this size: one piece holds at most
 // LINE_BUFFER_SIZE - 1 characters, with the newline when the whole line fits.
@@ -16,6 +19,9 @@ constexpr std::size_t MAX_PIECE = LINE_BUFFER_SIZE - 1;
 constexpr std::size_t INPUT_BLOCK = std::size_t{1} << 20;
 static_assert(INPUT_BLOCK > 2 * MAX_PIECE, "a block must hold a whole piece and more");
 
+// Bytes after the end of a piece that the scans may read (see scan_at, Spaces).
+constexpr std::size_t SCAN_PADDING = 128;
+
 struct InputFile {
   std::FILE* stream;
   const char* name;       // the path, for messages
@@ -25,7 +31,8 @@ struct InputFile {
   bool is_covered;        // block[start] holds that NUL now
   bool held_cr;           // a CR that ended the last read, not yet known to precede LF
   bool at_eof;            // the stream has nothing more to give
-  char block[INPUT_BLOCK + 1];  // +1: room for the NUL after a piece that ends the data
+  // +1: room for the NUL after a piece that ends the data; then what scan_at may read.
+  char block[INPUT_BLOCK + 1 + SCAN_PADDING];
 };
 
 // Opens path for reading. Returns false, with nothing left open, when the path
@@ -104,6 +111,71 @@ inline bool scan_int(const char* p, Decimal& number) {
   if (found.digits == 0) return false;
   number = found;
   return true;
+}
+
+// The "%d" scan at pos, for the formula reader's hot loop: sets `value` when a
+// number is found and leaves it as it was when none is. A number written plainly,
+// with at most 7 digits, is converted eight bytes at a time; all else (white
+// space, '+', longer numbers) takes the exact rule of read_decimal. pos must have
+// SCAN_PADDING readable bytes after its string's NUL, as the input layer's block
+// provides.
+inline void scan_at(const char* pos, long long& value) {
+  if constexpr (std::endian::native == std::endian::little) {
+    const bool negative = *pos == '-';
+    const char* first = pos + negative;
+    std::uint64_t chunk;
+    std::memcpy(&chunk, first, sizeof chunk);
+    // Bytes as digit values; a byte is no digit when its value is 10 or more.
+    std::uint64_t digits = chunk ^ 0x3030303030303030ULL;
+    const std::uint64_t nondigit = ((digits + 0x7676767676767676ULL) | digits) & 0x8080808080808080ULL;
+    const int count = std::countr_zero(nondigit) / 8;  // digits before the first non-digit; 8: none
+    if (count > 0 && count < 8) {
+      // Drop the bytes after the digits; zero bytes in front read as leading zeros.
+      digits <<= 8 * (8 - count);
+      digits = (digits * 10 + (digits >> 8)) & 0x00FF00FF00FF00FFULL;
+      digits = (digits * 100 + (digits >> 16)) & 0x0000FFFF0000FFFFULL;
+      digits = (digits * 10000 + (digits >> 32)) & 0x00000000FFFFFFFFULL;
+      const long long number = static_cast<long long>(digits);
+      value = negative ? -number : number;
+      return;
+    }
+  }
+  Decimal found = read_decimal(pos);
+  if (found.digits > 0) value = found.value;
+}
+
+// The space characters of a NUL-terminated string, found 64 bytes at a time and
+// handed out in order: the same positions that repeated find_space calls, each
+// starting just past the space before, return.
+struct Spaces {
+  const char* window;  // start of the 64 bytes that `pending` describes
+  std::uint64_t pending;  // bit i: window[i] is a space not yet handed out
+  bool last;           // the string ends within this window
+};
+
+namespace detail {
+// Bit i set where text[i] equals c, for i from 0 to 63: with the processor's
+// vector instructions where it has them, else byte by byte.
+std::uint64_t byte_mask(const char* text, char c);
+std::uint64_t byte_mask_bytewise(const char* text, char c);
+void load_window(Spaces& spaces, const char* window);
+}  // namespace detail
+
+inline Spaces spaces_of(const char* text) {
+  Spaces spaces;
+  detail::load_window(spaces, text);
+  return spaces;
+}
+
+// The next space of the string, or nullptr when it has no more.
+inline const char* next_space(Spaces& spaces) {
+  while (spaces.pending == 0) {
+    if (spaces.last) return nullptr;
+    detail::load_window(spaces, spaces.window + 64);
+  }
+  const int at = std::countr_zero(spaces.pending);
+  spaces.pending &= spaces.pending - 1;
+  return spaces.window + at;
 }
 
 // The first space character at or after p, or nullptr when the string ends first.
