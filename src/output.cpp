@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr std::size_t OUTPUT_BLOCK = std::size_t{1} << 16;
+constexpr std::size_t OUTPUT_BLOCK = std::size_t{1} << 20;
 char buffer[OUTPUT_BLOCK];
 std::size_t used;
 bool write_failed;

@@ -20,19 +20,20 @@ void list_value(int variable) {
 }
 
 // 10 to the power of each number of continuation digits that can still glue to
-// a variable number in the table.
-constexpr long long POWERS_OF_TEN[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
-constexpr int MAX_GLUE_DIGITS = 6;
+// a number within an int.
+constexpr long long POWERS_OF_TEN[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
+constexpr int MAX_GLUE_DIGITS = 9;
 
 // The number that a held number and the digits of its continuation make: the
 // digits of held followed by the continuation's own digits, leading zeros
-// included, or 0 when the continuation has no digit. Beyond the table the result
-// is only known to be too large.
+// included, or 0 when the continuation has no digit. A result beyond the table is
+// only known to be too large.
 long long glue(long long held, const Decimal& continuation) {
   if (continuation.digits == 0) return 0;
   long long rest = continuation.value < 0 ? -continuation.value : continuation.value;
   if (held == 0) return rest;
-  if (continuation.digits > MAX_GLUE_DIGITS) return SATURATED;
+  // held >= 1, so the result is at least 10 to the number of digits.
+  if (held > MAX_VARS || continuation.digits > MAX_GLUE_DIGITS) return SATURATED;
   return held * POWERS_OF_TEN[continuation.digits] + rest;
 }
 
