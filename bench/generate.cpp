@@ -166,24 +166,24 @@ int parse_count(const std::string& text, const std::string& what) {
   return static_cast<int>(value);
 }
 
-Case parse_case(const std::string& spec) {
+Case parse_case(const std::string& arg) {
   for (const Case& c : STANDARD) {
-    if (spec == c.name) return c;
+    if (arg == c.name) return c;
   }
   std::vector<std::string> parts;
   std::size_t from = 0;
   for (;;) {
-    std::size_t colon = spec.find(':', from);
-    parts.push_back(spec.substr(from, colon - from));
+    std::size_t colon = arg.find(':', from);
+    parts.push_back(arg.substr(from, colon - from));
     if (colon == std::string::npos) break;
     from = colon + 1;
   }
   if (parts.size() != 4 || parts[0].empty() || parts[0].find('/') != std::string::npos) {
-    die("unknown case '" + spec + "' (a, b, c, tiny or NAME:VARS:CLAUSES:WIDTH)");
+    die("unknown case '" + arg + "' (a, b, c, tiny or NAME:VARS:CLAUSES:WIDTH)");
   }
   Case c{parts[0], parse_count(parts[1], "variable count"), parse_count(parts[2], "clause count"),
          parse_count(parts[3], "clause width")};
-  if (c.width > c.vars) die("case '" + spec + "': a clause cannot hold more distinct variables than there are");
+  if (c.width > c.vars) die("case '" + arg + "': a clause cannot hold more distinct variables than there are");
   return c;
 }
 

@@ -28,13 +28,13 @@ CASES = [
 ]
 
 
-def spec(case):
+def case_arg(case):
     name, nvars, nclauses, width = case
     return name if name == "tiny" else f"{name}:{nvars}:{nclauses}:{width}"
 
 
 def generate(directory, cases, seed):
-    subprocess.run([GENERATOR, "--seed", str(seed), directory] + [spec(c) for c in cases],
+    subprocess.run([GENERATOR, "--seed", str(seed), directory] + [case_arg(c) for c in cases],
                    check=True)
 
 
