@@ -12,7 +12,9 @@
 
 #if defined(_WIN32)
 // The paths reach main as given: no wildcard expansion by the runtime.
-extern "C" int _dowildcard = 0;
+extern "C" {
+int _dowildcard = 0;
+}
 #endif
 
 const char* SATfilename;

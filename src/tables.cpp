@@ -11,12 +11,19 @@ namespace {
 // The row tables start on a huge-page boundary so that prepare_rows can hand
 // whole 2 MiB pages to the kernel.
 constexpr std::size_t HUGE_PAGE = std::size_t{1} << 21;
+#if defined(__linux__)
+constexpr std::size_t ROW_ALIGN = HUGE_PAGE;
+#else
+// No huge-page advice elsewhere, and Windows object files cannot align a table
+// beyond 8 KiB.
+constexpr std::size_t ROW_ALIGN = alignof(int);
+#endif
 }  // namespace
 
 int vars;
 int clauses;
-alignas(HUGE_PAGE) int form[MAX_CLAUSES][MAX_LITERALS];
-alignas(HUGE_PAGE) int sgn[MAX_CLAUSES][MAX_LITERALS];
+alignas(ROW_ALIGN) int form[MAX_CLAUSES][MAX_LITERALS];
+alignas(ROW_ALIGN) int sgn[MAX_CLAUSES][MAX_LITERALS];
 int lic[MAX_CLAUSES];
 int assgn[ASSIGNMENT_SIZE];
 
