@@ -20,6 +20,9 @@ a "===" line separates the cases and belongs to no section. Modifiers:
   nonl  no newline after the last line
   esc   backslash escapes are decoded: \\r \\t \\0 \\n \\xHH \\\\
   py    the text is a Python expression that gives the content (str or bytes)
+
+With --crlf the expected stdout and stderr are compared with each LF written as
+CRLF, as a Windows program writes them to a stream in text mode.
 """
 
 import argparse
@@ -84,7 +87,7 @@ def content(section, names=None):
     return data
 
 
-def run_case(case, satvet, workdir):
+def run_case(case, satvet, workdir, crlf=False):
     # satvet runs in the case's folder, so messages show these short names.
     paths = {"formula": "formula.cnf", "solution": "solution.txt", "missing": "no-such-file", "dir": "folder"}
     os.mkdir(os.path.join(workdir, paths["dir"]))
@@ -104,6 +107,9 @@ def run_case(case, satvet, workdir):
         "stderr": section("stderr"),
         "status": int(section("status", b"0").strip()),
     }
+    if crlf:
+        for key in ("stdout", "stderr"):
+            expected[key] = expected[key].replace(b"\n", b"\r\n")
     try:
         done = subprocess.run(satvet + args, cwd=workdir, stdin=subprocess.DEVNULL, capture_output=True, timeout=300)
     except subprocess.TimeoutExpired:
@@ -126,6 +132,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--satvet", required=True, help="the command that runs satvet (split like a shell)")
     parser.add_argument("--only", help="run only the cases whose name contains this text")
+    parser.add_argument("--crlf", action="store_true", help="expect each LF of stdout and stderr as CRLF (Windows text mode)")
     parser.add_argument("case_files", nargs="+")
     options = parser.parse_args()
     satvet = shlex.split(options.satvet)
@@ -136,7 +143,7 @@ def main():
             if options.only and options.only not in case.name:
                 continue
             with tempfile.TemporaryDirectory(prefix="satvet-case-") as workdir:
-                problems = run_case(case, satvet, workdir)
+                problems = run_case(case, satvet, workdir, options.crlf)
             if problems:
                 failed += 1
                 print(f"FAIL {os.path.basename(path)}:{case.line}: {case.name}")

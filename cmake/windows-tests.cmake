@@ -1,0 +1,31 @@
+# Testing the Windows build on Linux: GoogleTest is built from its sources for
+# the target (Debian's libgtest-dev ships them), and every test runs its
+# Windows program under Wine, in a Wine prefix of the build's own that a setup
+# test creates first (a first start of Wine takes some seconds and talks on
+# stderr).
+if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
+  message(FATAL_ERROR "Testing the Windows build needs Wine: install wine64, or "
+                      "set CMAKE_CROSSCOMPILING_EMULATOR, or configure with -DSATVET_BUILD_TESTS=OFF")
+endif()
+
+set(SATVET_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources, built for the target")
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(${SATVET_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+if(NOT TARGET GTest::gtest_main)
+  add_library(GTest::gtest ALIAS gtest)
+  add_library(GTest::gtest_main ALIAS gtest_main)
+endif()
+
+set(SATVET_WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+add_test(NAME wine.prefix COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} wineboot --init)
+set_tests_properties(wine.prefix PROPERTIES
+  FIXTURES_SETUP wine_prefix
+  ENVIRONMENT "WINEDEBUG=-all;WINEPREFIX=${SATVET_WINE_PREFIX}")
+
+# Runs the named tests under Wine, once the prefix is there.
+function(satvet_windows_tests)
+  set_tests_properties(${ARGN} PROPERTIES
+    FIXTURES_REQUIRED wine_prefix
+    ENVIRONMENT "WINEDEBUG=-all;WINEPREFIX=${SATVET_WINE_PREFIX}")
+endfunction()
