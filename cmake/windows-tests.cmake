@@ -17,15 +17,17 @@ if(NOT TARGET GTest::gtest_main)
   add_library(GTest::gtest_main ALIAS gtest_main)
 endif()
 
-set(SATVET_WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+# Wine takes the command line's bytes in the encoding of the Linux locale; the
+# test fixtures name files in UTF-8.
+set(SATVET_WINE_ENVIRONMENT WINEDEBUG=-all WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix LC_ALL=C.UTF-8)
 add_test(NAME wine.prefix COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} wineboot --init)
 set_tests_properties(wine.prefix PROPERTIES
   FIXTURES_SETUP wine_prefix
-  ENVIRONMENT "WINEDEBUG=-all;WINEPREFIX=${SATVET_WINE_PREFIX}")
+  ENVIRONMENT "${SATVET_WINE_ENVIRONMENT}")
 
 # Runs the named tests under Wine, once the prefix is there.
 function(satvet_windows_tests)
   set_tests_properties(${ARGN} PROPERTIES
     FIXTURES_REQUIRED wine_prefix
-    ENVIRONMENT "WINEDEBUG=-all;WINEPREFIX=${SATVET_WINE_PREFIX}")
+    ENVIRONMENT "${SATVET_WINE_ENVIRONMENT}")
 endfunction()

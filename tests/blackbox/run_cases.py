@@ -17,6 +17,7 @@ any lines before its first section describe it. Sections start with
 
 A section's text is its lines, each ended by a newline; one blank line before
 a "===" line separates the cases and belongs to no section. Modifiers:
+  name=FILE  (formula, solution) the file's name in place of the short one
   nonl  no newline after the last line
   esc   backslash escapes are decoded: \\r \\t \\0 \\n \\xHH \\\\
   py    the text is a Python expression that gives the content (str or bytes)
@@ -33,6 +34,7 @@ import sys
 import tempfile
 
 SECTIONS = {"define", "formula", "solution", "args", "stdout", "stderr", "status"}
+FILES = ("formula", "solution")
 
 
 class Case:
@@ -62,7 +64,8 @@ def parse(path):
                 raise SystemExit(f"{path}:{number}: section outside a case")
             words = text[4:].split()
             name, modifiers = words[0], set(words[1:])
-            if name not in SECTIONS or not modifiers <= {"nonl", "esc", "py"}:
+            known = {"nonl", "esc", "py"} | ({m for m in modifiers if m.startswith("name=")} if name in FILES else set())
+            if name not in SECTIONS or not modifiers <= known:
                 raise SystemExit(f"{path}:{number}: unknown section '{text}'")
             if name in current.sections:
                 raise SystemExit(f"{path}:{number}: section {name} given twice")
@@ -96,8 +99,9 @@ def run_case(case, satvet, workdir, crlf=False):
         exec("\n".join(case.sections["define"][1]), names)
     def section(kind, default=b""):
         return content(case.sections[kind], names) if kind in case.sections else default
-    for kind in ("formula", "solution"):
+    for kind in FILES:
         if kind in case.sections:
+            paths[kind] = next((m[5:] for m in case.sections[kind][0] if m.startswith("name=")), paths[kind])
             with open(os.path.join(workdir, paths[kind]), "wb") as f:
                 f.write(section(kind))
     args_text = section("args", b"{formula} {solution}").decode("utf-8")
