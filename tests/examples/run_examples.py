@@ -7,6 +7,9 @@ in NAME.out. The solution STEM-SOLVER.sol is a solver's answer for the formula
 STEM.cnf; a solution whose name holds no "-" goes with formula.cnf. A completed
 check exits with status 0 and writes nothing on standard error, whatever its
 verdict.
+
+With --crlf each LF of the expected output is expected as CRLF, as a Windows
+program writes it in text mode.
 """
 
 import argparse
@@ -22,7 +25,7 @@ def formula_of(solution):
     return (stem.split("-")[0] if "-" in stem else "formula") + ".cnf"
 
 
-def check(satvet, folder, solution):
+def check(satvet, folder, solution, crlf=False):
     formula = formula_of(solution)
     expected_path = os.path.join(folder, solution[: -len(".sol")] + ".out")
     for path in (os.path.join(folder, formula), expected_path):
@@ -30,6 +33,8 @@ def check(satvet, folder, solution):
             return [f"{os.path.basename(path)} is missing"]
     with open(expected_path, "rb") as f:
         expected = f.read()
+    if crlf:
+        expected = expected.replace(b"\n", b"\r\n")
     done = subprocess.run(satvet + [formula, solution], cwd=folder, stdin=subprocess.DEVNULL,
                           capture_output=True, timeout=300)
     problems = []
@@ -48,6 +53,7 @@ def check(satvet, folder, solution):
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--satvet", required=True, help="the command that runs satvet (split like a shell)")
+    parser.add_argument("--crlf", action="store_true", help="expect each LF of the output as CRLF (Windows text mode)")
     parser.add_argument("folder", help="the folder of examples")
     options = parser.parse_args()
     satvet = shlex.split(options.satvet)
@@ -59,7 +65,7 @@ def main():
         return 1
     failed = 0
     for solution in solutions:
-        problems = check(satvet, options.folder, solution)
+        problems = check(satvet, options.folder, solution, options.crlf)
         print(("FAIL " if problems else "ok   ") + f"{formula_of(solution)} {solution}")
         for problem in problems:
             print("  " + problem.replace("\n", "\n  ").rstrip())
