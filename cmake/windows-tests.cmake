@@ -20,7 +20,17 @@ endif()
 # Wine takes the command line's bytes in the encoding of the Linux locale; the
 # test fixtures name files in UTF-8.
 set(SATVET_WINE_ENVIRONMENT WINEDEBUG=-all WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix LC_ALL=C.UTF-8)
-add_test(NAME wine.prefix COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} wineboot --init)
+# The setup starts the Wine server for the whole run, kept up until a minute
+# after its last program, and boots the prefix's background programs, all with
+# their output to /dev/null. A server or background program started by a
+# test's own run would hold that test's output pipes open until the server
+# ends, and the test would wait for it.
+get_filename_component(wine_folder ${CMAKE_CROSSCOMPILING_EMULATOR} DIRECTORY)
+find_program(SATVET_WINESERVER NAMES wineserver wineserver64 HINTS ${wine_folder} NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+# (The server starts only in an existing folder. A server already up is kept:
+# "-p" then fails, and is not heeded.)
+add_test(NAME wine.prefix COMMAND sh -c [[exec </dev/null >/dev/null 2>&1; mkdir -p "$WINEPREFIX" || exit; "$0" -p60; exec "$1" wineboot --init]]
+                                  ${SATVET_WINESERVER} ${CMAKE_CROSSCOMPILING_EMULATOR})
 set_tests_properties(wine.prefix PROPERTIES
   FIXTURES_SETUP wine_prefix
   ENVIRONMENT "${SATVET_WINE_ENVIRONMENT}")
