@@ -8,6 +8,12 @@ if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
                       "set CMAKE_CROSSCOMPILING_EMULATOR, or configure with -DSATVET_BUILD_TESTS=OFF")
 endif()
 
+# Python runs the test scripts here, never through the emulator, which CMake
+# would otherwise put before every executable target in a test's command,
+# imported ones included.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+set_target_properties(Python3::Interpreter PROPERTIES CROSSCOMPILING_EMULATOR "")
+
 set(SATVET_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources, built for the target")
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
