@@ -65,22 +65,22 @@ void read_formula(InputFile& formula) {
     int* polarities = sgn[k];
     int count = 0;
     for (;;) {
-      if (count == MAX_LITERALS) {
+      if (count == MAX_LITERALS) [[unlikely]] {
         fatal("Two many literals in clause %d, should be at most %d\n", k, MAX_LITERALS);
       }
       long long variable = number < 0 ? -number : number;
       // Only a number just found can be out of range: one stored again was not.
-      if (variable > MAX_VARS) refuse_literal(pos, k);
+      if (variable > MAX_VARS) [[unlikely]] refuse_literal(pos, k);
       variables[count] = static_cast<int>(variable);
       polarities[count] = number < 0 ? 0 : 1;
       ++count;
       // Only a space character moves the scan on, to just past the next one; a
       // line that has no further space ends its clause here.
       const char* space = next_space(spaces);
-      if (space == nullptr) break;
+      if (space == nullptr) [[unlikely]] break;
       pos = space + 1;
       scan_at(pos, number);
-      if (number == 0) break;
+      if (number == 0) [[unlikely]] break;
     }
     lic[k] = count;
   }

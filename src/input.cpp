@@ -4,11 +4,6 @@
 
 #include "output.h"
 
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#define SATVET_SSE2 1
-#endif
-
 #if defined(__unix__) || defined(__APPLE__)
 #include <sys/stat.h>
 #endif
@@ -123,35 +118,10 @@ bool read_line(InputFile& in, const char*& line) {
 
 namespace detail {
 
-std::uint64_t byte_mask(const char* text, char c) {
-#if defined(SATVET_SSE2)
-  const __m128i wanted = _mm_set1_epi8(c);
-  std::uint64_t mask = 0;
-  for (int i = 0; i < 4; ++i) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + 16 * i));
-    const auto bits = static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, wanted)));
-    mask |= std::uint64_t{bits} << (16 * i);
-  }
-  return mask;
-#else
-  return byte_mask_bytewise(text, c);
-#endif
-}
-
 std::uint64_t byte_mask_bytewise(const char* text, char c) {
   std::uint64_t mask = 0;
   for (int i = 0; i < 64; ++i) mask |= std::uint64_t{text[i] == c} << i;
   return mask;
-}
-
-void load_window(Spaces& spaces, const char* window) {
-  std::uint64_t spaces_here = byte_mask(window, ' ');
-  const std::uint64_t ends = byte_mask(window, '\0');
-  spaces.window = window;
-  spaces.last = ends != 0;
-  // Only the spaces before the string's end count.
-  if (ends != 0) spaces_here &= (ends & (0 - ends)) - 1;
-  spaces.pending = spaces_here;
 }
 
 }  // namespace detail

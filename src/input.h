@@ -10,6 +10,11 @@
 #include <cstdio>
 #include <cstring>
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define SATVET_SSE2 1
+#endif
+
 // Each reader reads through a line buffer of this size: one piece holds at most
 // LINE_BUFFER_SIZE - 1 characters, with the newline when the whole line fits.
 constexpr int LINE_BUFFER_SIZE = 5000;
@@ -128,10 +133,13 @@ inline void scan_at(const char* pos, long long& value) {
     // Bytes as digit values; a byte is no digit when its value is 10 or more.
     std::uint64_t digits = chunk ^ 0x3030303030303030ULL;
     const std::uint64_t nondigit = ((digits + 0x7676767676767676ULL) | digits) & 0x8080808080808080ULL;
-    const int count = std::countr_zero(nondigit) / 8;  // digits before the first non-digit; 8: none
-    if (count > 0 && count < 8) {
-      // Drop the bytes after the digits; zero bytes in front read as leading zeros.
-      digits <<= 8 * (8 - count);
+    // The first non-digit's marker bit is bit 8 * count + 7, where count is the
+    // number of digits before it: 1 to 7 digits put it at bits 15 to 63.
+    const unsigned marker = static_cast<unsigned>(std::countr_zero(nondigit));
+    if (marker - 15 <= 48) [[likely]] {
+      // Drop the bytes after the digits (shift by 8 * (8 - count)); zero bytes in
+      // front read as leading zeros.
+      digits <<= 71 - marker;
       digits = (digits * 10 + (digits >> 8)) & 0x00FF00FF00FF00FFULL;
       digits = (digits * 100 + (digits >> 16)) & 0x0000FFFF0000FFFFULL;
       digits = (digits * 10000 + (digits >> 32)) & 0x00000000FFFFFFFFULL;
@@ -154,11 +162,37 @@ struct Spaces {
 };
 
 namespace detail {
+
+std::uint64_t byte_mask_bytewise(const char* text, char c);
+
 // Bit i set where text[i] equals c, for i from 0 to 63: with the processor's
 // vector instructions where it has them, else byte by byte.
-std::uint64_t byte_mask(const char* text, char c);
-std::uint64_t byte_mask_bytewise(const char* text, char c);
-void load_window(Spaces& spaces, const char* window);
+inline std::uint64_t byte_mask(const char* text, char c) {
+#if defined(SATVET_SSE2)
+  const __m128i wanted = _mm_set1_epi8(c);
+  std::uint64_t mask = 0;
+  for (int i = 0; i < 4; ++i) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + 16 * i));
+    const auto bits = static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, wanted)));
+    mask |= std::uint64_t{bits} << (16 * i);
+  }
+  return mask;
+#else
+  return byte_mask_bytewise(text, c);
+#endif
+}
+
+// Inline, like next_space, so that the hot loop keeps a Spaces in registers.
+inline void load_window(Spaces& spaces, const char* window) {
+  std::uint64_t spaces_here = byte_mask(window, ' ');
+  const std::uint64_t ends = byte_mask(window, '\0');
+  spaces.window = window;
+  spaces.last = ends != 0;
+  // Only the spaces before the string's end count.
+  if (ends != 0) spaces_here &= (ends & (0 - ends)) - 1;
+  spaces.pending = spaces_here;
+}
+
 }  // namespace detail
 
 inline Spaces spaces_of(const char* text) {
@@ -169,7 +203,7 @@ inline Spaces spaces_of(const char* text) {
 
 // The next space of the string, or nullptr when it has no more.
 inline const char* next_space(Spaces& spaces) {
-  while (spaces.pending == 0) {
+  while (spaces.pending == 0) [[unlikely]] {
     if (spaces.last) return nullptr;
     detail::load_window(spaces, spaces.window + 64);
   }
