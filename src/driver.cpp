@@ -1,0 +1,29 @@
+#include "driver.h"
+
+#include <cstdio>
+
+#include "checker.h"
+#include "formula_reader.h"
+#include "output.h"
+#include "solution_reader.h"
+
+const char* SATfilename;
+const char* SOLUTIONfilename;
+
+int run_satvet(int argc, char** argv, InputFile& formula_file, InputFile& solution_file) {
+  if (argc != 3) {
+    std::fwrite("satvet SATfile SOLUTIONfile\n", 1, 28, stderr);
+    return -1;
+  }
+  SATfilename = argv[1];
+  if (!open_input(formula_file, SATfilename)) fatal("error opening '%s'\n", SATfilename);
+  SOLUTIONfilename = argv[2];
+  if (!open_input(solution_file, SOLUTIONfilename)) fatal("error opening '%s'\n", SOLUTIONfilename);
+
+  read_formula(formula_file);
+  read_solution(solution_file);
+  out_char('\n');
+  if (check_solution()) out_text("Assignment is satisfying!\n");
+  out_char('\n');
+  return finish_output();
+}

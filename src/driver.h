@@ -1,0 +1,13 @@
+#pragma once
+
+#include "input.h"
+
+// The two paths of the command line, as main received them.
+extern const char* SATfilename;
+extern const char* SOLUTIONfilename;
+
+// One run of satvet: checks the argument count, opens both files into the given
+// read buffers, loads the formula and the solution, checks and writes the report.
+// Returns the exit status; the fatal paths end the process inside it (see fatal).
+// The streams it opens are left open in formula_file and solution_file.
+int run_satvet(int argc, char** argv, InputFile& formula_file, InputFile& solution_file);
