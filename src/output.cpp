@@ -11,6 +11,7 @@ constexpr std::size_t OUTPUT_BLOCK = std::size_t{1} << 20;
 char buffer[OUTPUT_BLOCK];
 std::size_t used;
 bool write_failed;
+FatalHandler fatal_handler;
 
 void drain() {
   if (used > 0 && std::fwrite(buffer, 1, used, stdout) != used) write_failed = true;
@@ -63,8 +64,11 @@ void fatal(const char* format, ...) {
   va_start(args, format);
   std::vfprintf(stderr, format, args);
   va_end(args);
+  if (fatal_handler != nullptr) fatal_handler(-1);
   std::exit(-1);
 }
+
+void set_fatal_handler(FatalHandler handler) { fatal_handler = handler; }
 
 int finish_output() {
   if (out_flush()) return 0;

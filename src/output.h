@@ -16,12 +16,19 @@ void out_int(long long value);    // as a signed decimal number
 bool out_flush();
 
 // Flushes standard output, writes the formatted message on standard error and ends
-// the process with exit status -1.
+// the process with exit status -1 (through the fatal handler, when one is set).
 [[noreturn]] void fatal(const char* format, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 1, 2)))
 #endif
     ;
+
+// A harness that runs the whole program inside its own process (a fuzzer) sets a
+// handler here: fatal calls it with the exit status instead of ending the process.
+// The handler must not return (it may throw); if it does, the process ends as
+// usual. The program itself never sets one.
+using FatalHandler = void (*)(int status);
+void set_fatal_handler(FatalHandler handler);
 
 // Ends a completed check: flushes standard output and returns 0, or, when the
 // report could not be written, says so on standard error and returns -1.
