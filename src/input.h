@@ -20,8 +20,13 @@
 constexpr int LINE_BUFFER_SIZE = 5000;
 constexpr std::size_t MAX_PIECE = LINE_BUFFER_SIZE - 1;
 
-// Bytes read from the file at a time. Must hold more than one piece.
-constexpr std::size_t INPUT_BLOCK = std::size_t{1} << 20;
+// Bytes read from the file at a time. Must hold more than one piece. A build
+// may set a smaller block (the fuzzer's does, so that its small inputs cross
+// block ends).
+#ifndef SATVET_INPUT_BLOCK
+#define SATVET_INPUT_BLOCK (1 << 20)
+#endif
+constexpr std::size_t INPUT_BLOCK = SATVET_INPUT_BLOCK;
 static_assert(INPUT_BLOCK > 2 * MAX_PIECE, "a block must hold a whole piece and more");
 
 // Bytes after the end of a piece that the scans may read (see scan_at, Spaces).
