@@ -14,6 +14,11 @@ any lines before its first section describe it. Sections start with
   stdout, stderr      the expected output (absent: empty)
   status              the expected exit status (absent: 0)
   define              Python statements whose names the py sections of the case use
+  stdout-to           where satvet's standard output goes instead of a pipe that
+                      is read (the stdout section must then be absent): "full"
+                      (the device /dev/full, where every write fails), "closed"
+                      (no descriptor 1), "broken-pipe" (a pipe whose reading end
+                      is closed, with SIGPIPE ignored)
 
 A section's text is its lines, each ended by a newline; one blank line before
 a "===" line separates the cases and belongs to no section. Modifiers:
@@ -27,13 +32,14 @@ CRLF, as a Windows program writes them to a stream in text mode.
 """
 
 import argparse
+import contextlib
 import os
 import shlex
 import subprocess
 import sys
 import tempfile
 
-SECTIONS = {"define", "formula", "solution", "args", "stdout", "stderr", "status"}
+SECTIONS = {"define", "formula", "solution", "args", "stdout", "stderr", "status", "stdout-to"}
 FILES = ("formula", "solution")
 
 
@@ -90,6 +96,29 @@ def content(section, names=None):
     return data
 
 
+@contextlib.contextmanager
+def output_target(kind):
+    """The standard output for a run, and further arguments of subprocess.run."""
+    if kind == "":
+        yield subprocess.PIPE, {}
+    elif kind == "full":
+        with open("/dev/full", "wb") as full:
+            yield full, {}
+    elif kind == "closed":
+        yield None, {"preexec_fn": lambda: os.close(1)}
+    elif kind == "broken-pipe":
+        reading, writing = os.pipe()
+        os.close(reading)
+        try:
+            # Python ignores SIGPIPE; without restoring it the child does too,
+            # so its writes fail with EPIPE instead of ending it.
+            yield writing, {"restore_signals": False}
+        finally:
+            os.close(writing)
+    else:
+        raise SystemExit(f"unknown stdout-to '{kind}'")
+
+
 def run_case(case, satvet, workdir, crlf=False):
     # satvet runs in the case's folder, so messages show these short names.
     paths = {"formula": "formula.cnf", "solution": "solution.txt", "missing": "no-such-file", "dir": "folder"}
@@ -114,11 +143,16 @@ def run_case(case, satvet, workdir, crlf=False):
     if crlf:
         for key in ("stdout", "stderr"):
             expected[key] = expected[key].replace(b"\n", b"\r\n")
+    stdout_to = section("stdout-to").decode("utf-8").strip()
+    if stdout_to and "stdout" in case.sections:
+        raise SystemExit(f"case at line {case.line}: stdout-to and stdout together")
     try:
-        done = subprocess.run(satvet + args, cwd=workdir, stdin=subprocess.DEVNULL, capture_output=True, timeout=300)
+        with output_target(stdout_to) as (stdout, extra):
+            done = subprocess.run(satvet + args, cwd=workdir, stdin=subprocess.DEVNULL, stdout=stdout,
+                                  stderr=subprocess.PIPE, timeout=300, **extra)
     except subprocess.TimeoutExpired:
         return ["timed out"]
-    actual = {"stdout": done.stdout, "stderr": done.stderr, "status": done.returncode}
+    actual = {"stdout": done.stdout or b"", "stderr": done.stderr, "status": done.returncode}
     problems = []
     for key in ("status", "stderr", "stdout"):
         if actual[key] != expected[key]:
