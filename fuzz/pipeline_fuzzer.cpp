@@ -22,7 +22,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "driver.h"
+#include "satvet.h"
 #include "input.h"
 #include "output.h"
 #include "tables.h"
