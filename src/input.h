@@ -77,6 +77,8 @@ struct Decimal {
   int digits;           // decimal digits read, leading zeros included; 0: none
   const char* begin;    // first character of the number (its sign or first digit)
   const char* end;      // first character after its digits
+
+  long long magnitude() const { return value < 0 ? -value : value; }
 };
 
 namespace detail {

@@ -30,7 +30,7 @@ constexpr int MAX_GLUE_DIGITS = 9;
 // only known to be too large.
 long long glue(long long held, const Decimal& continuation) {
   if (continuation.digits == 0) return 0;
-  long long rest = continuation.value < 0 ? -continuation.value : continuation.value;
+  long long rest = continuation.magnitude();
   if (held == 0) return rest;
   // held >= 1, so the result is at least 10 to the number of digits.
   if (held > MAX_VARS || continuation.digits > MAX_GLUE_DIGITS) return SATURATED;
@@ -50,14 +50,19 @@ void read_solution(InputFile& solution) {
   bool broken = false;    // a token was not taken: the next line continues it
   int pendsgn = 0;        // value for the glued number: sign of that token
 
+  // Both rules store a value the same way: the variable becomes the last taken.
+  auto store = [&](long long variable, int value) {
+    lastvar = static_cast<int>(variable);
+    assgn[lastvar] = value;
+    list_value(lastvar);
+  };
+
   // Token rule: take a number greater than the last one taken; hold any other.
   auto take = [&](const char* token) {
     long long n = token_decimal(token).value;
     curvar = n > 0 ? n : -n;
     if (curvar > lastvar && curvar <= MAX_VARS) {
-      lastvar = static_cast<int>(curvar);
-      assgn[lastvar] = n > 0 ? 1 : 0;
-      list_value(lastvar);
+      store(curvar, n > 0 ? 1 : 0);
     } else {
       broken = true;
       pendsgn = n > 0 ? 1 : 0;
@@ -84,12 +89,8 @@ void read_solution(InputFile& solution) {
       // Continuation rule: this token completes the held number.
       Decimal continuation = token_decimal(token);
       long long glued = glue(curvar, continuation);
-      curvar = continuation.value < 0 ? -continuation.value : continuation.value;
-      if (glued <= MAX_VARS) {
-        lastvar = static_cast<int>(glued);
-        assgn[lastvar] = pendsgn;
-        list_value(lastvar);
-      }
+      curvar = continuation.magnitude();
+      if (glued <= MAX_VARS) store(glued, pendsgn);
       broken = false;
       token = next_token(rest, length);
     }
