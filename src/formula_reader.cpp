@@ -18,11 +18,17 @@ int count_value(long long value) {
 }
 
 // Sets vars and clauses from the header line: two numbers scanned just past its
-// second space. A count that is not found keeps its value (0 at start).
-void read_header(const char* line) {
+// second space. A count that is not found keeps its value (0 at start). A line
+// with fewer than two spaces (an empty line, a solver's "s SATISFIABLE" given in
+// the formula's place, words split by tabs) is no header: refused, so that no
+// verdict is given on a formula that was never read.
+void read_header(const char* line, const char* path) {
   const char* first = find_space(line);
   const char* second = first != nullptr ? find_space(first + 1) : nullptr;
-  if (second == nullptr) return;
+  if (second == nullptr) {
+    fatal("The header line of '%s' holds no counts: it has fewer than two spaces (expected 'p cnf VARIABLES CLAUSES').\n",
+          path);
+  }
   Decimal count;
   if (!scan_int(second + 1, count)) return;
   vars = count_value(count.value);
@@ -45,7 +51,7 @@ void read_formula(InputFile& formula) {
   while (got && line[0] == 'c') got = read_line(formula, line);
   if (!got) fatal("No header line in '%s': the file ends before any line that is not a comment.\n", formula.name);
 
-  read_header(line);
+  read_header(line, formula.name);
   if (vars > MAX_VARS) {
     fatal("Variable %d does not fit within the limit of %d vars.\n", vars, MAX_VARS);
   }
