@@ -44,3 +44,10 @@ foreach(format_target GZIP=ZLIB::ZLIB XZ=LibLZMA::LibLZMA BZIP2=BZip2::BZip2 ZST
 endforeach()
 list(JOIN SATVET_FORMATS ", " SATVET_FORMATS_TEXT)
 message(STATUS "satvet decompresses: ${SATVET_FORMATS_TEXT}")
+
+# The manual page says which formats this build reads.
+if(SATVET_FORMATS)
+  set(SATVET_FORMATS_NOTE "This build reads ${SATVET_FORMATS_TEXT}; a file in one of the other formats named here is refused.")
+else()
+  set(SATVET_FORMATS_NOTE "This build reads no compressed format: every compressed file is refused.")
+endif()
