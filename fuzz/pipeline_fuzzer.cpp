@@ -268,9 +268,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (dup2(saved_out, 1) < 0 || dup2(saved_err, 2) < 0) std::abort();
   close(saved_out);
   close(saved_err);
-  for (InputFile* in : {&formula_file, &solution_file}) {
-    if (in->stream != nullptr) std::fclose(in->stream);
-  }
+  for (InputFile* in : {&formula_file, &solution_file}) close_input(*in);
 
   Captured out = map_file(stdout_fd);
   Captured err = map_file(stderr_fd);

@@ -20,6 +20,10 @@ bool open_input(InputFile& in, const char* path) {
     return false;
   }
 #endif
+  if (in.decoder != nullptr) stop_decoder(in.decoder);
+  in.decoder = nullptr;
+  in.looked_for_magic = false;
+  in.head_length = in.head_given = 0;
   in.stream = stream;
   in.name = path;
   in.start = in.end = 0;
@@ -42,7 +46,52 @@ std::size_t drop_cr_before_lf(char* data, std::size_t length) {
   return static_cast<std::size_t>(out - data);
 }
 
+void finish_input(InputFile& in) {
+  if (in.decoder == nullptr) return;
+  Decoder* decoder = in.decoder;
+  in.decoder = nullptr;
+  finish_decoder(decoder);
+}
+
+void close_input(InputFile& in) {
+  if (in.decoder != nullptr) stop_decoder(in.decoder);
+  in.decoder = nullptr;
+  if (in.stream != nullptr) std::fclose(in.stream);
+  in.stream = nullptr;
+}
+
 namespace {
+
+// Reads the file's first bytes and starts a decoder when they are a compression
+// format's magic; a plain file's first bytes are kept to be delivered first.
+void look_for_magic(InputFile& in) {
+  in.looked_for_magic = true;
+  in.head_given = 0;
+  in.head_length = std::fread(in.head, 1, MAGIC_LENGTH, in.stream);
+  if (in.head_length == 0 && std::ferror(in.stream)) fatal("error reading '%s'\n", in.name);
+  const Compression format = detect_compression(in.head, in.head_length);
+  if (format == Compression::none) return;
+  if (!can_decompress(format)) {
+    fatal("error reading '%s': this satvet cannot decompress %s files; decompress the file first\n", in.name,
+          compression_name(format));
+  }
+  in.decoder = start_decoder(format, in.stream, in.name, in.head, in.head_length);
+}
+
+// Reads up to `capacity` bytes of the file's text, the file's own bytes or what
+// they decompress to. Returns 0 at the end of the text; a failed read ends the
+// process with a message naming the file.
+std::size_t read_text(InputFile& in, char* dest, std::size_t capacity) {
+  if (!in.looked_for_magic) look_for_magic(in);
+  if (in.decoder != nullptr) return read_decoded(in.decoder, dest, capacity);
+  std::size_t got = in.head_length - in.head_given;
+  if (got > capacity) got = capacity;
+  std::memcpy(dest, in.head + in.head_given, got);
+  in.head_given += got;
+  got += std::fread(dest + got, 1, capacity - got, in.stream);
+  if (got == 0 && std::ferror(in.stream)) fatal("error reading '%s'\n", in.name);
+  return got;
+}
 
 void uncover(InputFile& in) {
   if (in.is_covered) {
@@ -66,9 +115,8 @@ void refill(InputFile& in) {
     in.block[in.end++] = '\r';
     in.held_cr = false;
   }
-  std::size_t got = std::fread(in.block + in.end, 1, INPUT_BLOCK - in.end, in.stream);
+  std::size_t got = read_text(in, in.block + in.end, INPUT_BLOCK - in.end);
   if (got == 0) {
-    if (std::ferror(in.stream)) fatal("error reading '%s'\n", in.name);
     in.at_eof = true;
     return;  // a held CR stays in the data: nothing follows it
   }

@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "decoder.h"
+
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
 #define SATVET_SSE2 1
@@ -35,6 +37,13 @@ constexpr std::size_t SCAN_PADDING = 128;
 struct InputFile {
   std::FILE* stream;
   const char* name;       // the path, for messages
+  // What the file holds is known after its first read: a plain file's first
+  // bytes, read to look for a compression format's magic, are kept in `head`
+  // until they are delivered; a compressed file is read through its decoder.
+  bool looked_for_magic;
+  unsigned char head[MAGIC_LENGTH];
+  std::size_t head_length, head_given;
+  Decoder* decoder;       // nullptr for a plain file
   std::size_t start;      // first byte of block not yet delivered
   std::size_t end;        // end of the bytes read into block
   char covered;           // the byte at block[start] that the last piece's NUL covers
@@ -48,6 +57,16 @@ struct InputFile {
 // Opens path for reading. Returns false, with nothing left open, when the path
 // cannot be opened as a file (a directory cannot).
 bool open_input(InputFile& in, const char* path);
+
+// After the reader is done with the file: a compressed file is decoded to its
+// end, so that a corrupt or cut-off file is never taken for a good one, and its
+// decoder is stopped. Nothing happens to a plain file, whose rest is never read.
+void finish_input(InputFile& in);
+
+// Stops the decoder of a file, if it has one, and closes the file. For a harness
+// that runs the program several times in one process; the program itself leaves
+// its files open.
+void close_input(InputFile& in);
 
 // Reads the next piece: the rest of the current line up to and including its
 // newline, but at most MAX_PIECE characters; a carriage return directly before a

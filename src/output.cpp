@@ -12,6 +12,7 @@ char buffer[OUTPUT_BLOCK];
 std::size_t used;
 bool write_failed;
 FatalHandler fatal_handler;
+FatalCheck fatal_check;
 
 void drain() {
   if (used > 0 && std::fwrite(buffer, 1, used, stdout) != used) write_failed = true;
@@ -59,16 +60,22 @@ bool out_flush() {
 }
 
 void fatal(const char* format, ...) {
+  if (fatal_check != nullptr) fatal_check();
   out_flush();
   std::va_list args;
   va_start(args, format);
   std::vfprintf(stderr, format, args);
   va_end(args);
+  std::fflush(stderr);
   if (fatal_handler != nullptr) fatal_handler(-1);
-  std::exit(-1);
+  // No clean-up at exit: a decoder's thread may still be reading its file, which
+  // the C library's exit would close under it. Everything written is flushed.
+  std::_Exit(-1);
 }
 
 void set_fatal_handler(FatalHandler handler) { fatal_handler = handler; }
+
+void set_fatal_check(FatalCheck check) { fatal_check = check; }
 
 int finish_output() {
   if (out_flush()) return 0;

@@ -23,6 +23,12 @@ bool out_flush();
 #endif
     ;
 
+// The input layer sets a check here that fatal runs before it writes anything:
+// a compressed file found corrupt there is the error reported instead (the check
+// then ends the process itself, through fatal).
+using FatalCheck = void (*)();
+void set_fatal_check(FatalCheck check);
+
 // A harness that runs the whole program inside its own process (a fuzzer) sets a
 // handler here: fatal calls it with the exit status instead of ending the process.
 // The handler must not return (it may throw); if it does, the process ends as

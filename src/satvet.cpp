@@ -24,7 +24,9 @@ int run_satvet(int argc, char** argv, InputFile& formula_file, InputFile& soluti
   if (!open_input(solution_file, SOLUTIONfilename)) fatal("error opening '%s'\n", SOLUTIONfilename);
 
   read_formula(formula_file);
+  finish_input(formula_file);
   read_solution(solution_file);
+  finish_input(solution_file);
   out_char('\n');
   if (check_solution()) out_text("Assignment is satisfying!\n");
   out_char('\n');

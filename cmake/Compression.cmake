@@ -1,0 +1,53 @@
+# Compressed input: satvet_core decodes each format whose library this build
+# finds (SATVET_WITH_<FORMAT>) and refuses the others with a message. The
+# decoder runs on a thread of its own.
+find_package(Threads REQUIRED)
+target_link_libraries(satvet_core PUBLIC Threads::Threads)
+
+if(MINGW AND EXISTS ${PROJECT_SOURCE_DIR}/cmake/windows-compression.cmake)
+  # No mingw-w64 packages for some of them: built from their sources.
+  include(${PROJECT_SOURCE_DIR}/cmake/windows-compression.cmake)
+endif()
+
+if(NOT TARGET ZLIB::ZLIB)
+  find_package(ZLIB)
+endif()
+if(NOT TARGET LibLZMA::LibLZMA)
+  find_package(LibLZMA)
+endif()
+if(NOT TARGET BZip2::BZip2)
+  find_package(BZip2)
+endif()
+if(NOT TARGET zstd::zstd)
+  # Debian's libzstd-dev has no CMake package file: found by hand.
+  find_path(SATVET_ZSTD_INCLUDE_DIR zstd.h)
+  find_library(SATVET_ZSTD_LIBRARY NAMES zstd)
+  if(SATVET_ZSTD_INCLUDE_DIR AND SATVET_ZSTD_LIBRARY)
+    add_library(zstd::zstd UNKNOWN IMPORTED)
+    set_target_properties(zstd::zstd PROPERTIES
+      IMPORTED_LOCATION ${SATVET_ZSTD_LIBRARY}
+      INTERFACE_INCLUDE_DIRECTORIES ${SATVET_ZSTD_INCLUDE_DIR})
+  endif()
+endif()
+
+set(SATVET_FORMATS)
+foreach(format_target GZIP=ZLIB::ZLIB XZ=LibLZMA::LibLZMA BZIP2=BZip2::BZip2 ZSTD=zstd::zstd)
+  string(REPLACE "=" ";" pair ${format_target})
+  list(GET pair 0 format)
+  list(GET pair 1 library)
+  if(TARGET ${library})
+    target_link_libraries(satvet_core PUBLIC ${library})
+    target_compile_definitions(satvet_core PUBLIC SATVET_WITH_${format})
+    string(TOLOWER ${format} name)
+    list(APPEND SATVET_FORMATS ${name})
+  endif()
+endforeach()
+list(JOIN SATVET_FORMATS ", " SATVET_FORMATS_TEXT)
+message(STATUS "satvet decompresses: ${SATVET_FORMATS_TEXT}")
+
+# The manual page says which formats this build reads.
+if(SATVET_FORMATS)
+  set(SATVET_FORMATS_NOTE "This build reads ${SATVET_FORMATS_TEXT}; a file in one of the other formats named here is refused.")
+else()
+  set(SATVET_FORMATS_NOTE "This build reads no compressed format: every compressed file is refused.")
+endif()
