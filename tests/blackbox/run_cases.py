@@ -53,10 +53,11 @@ import tempfile
 SECTIONS = {"define", "formula", "solution", "args", "stdout", "stderr", "status", "stdout-to"}
 FILES = ("formula", "solution")
 CONTENT = {"formula", "solution", "stdout", "stderr"}
-# What a file begins with when it is compressed: zstd's frames and its skippable
-# frames (magic numbers 0x184D2A50 to 0x184D2A5F).
+# What a file begins with when it is compressed: gzip's magic and its deflate
+# method, zstd's frames and its skippable frames (magic numbers 0x184D2A50 to
+# 0x184D2A5F).
 MAGIC = {
-    "gzip": [b"\x1f\x8b"],
+    "gzip": [b"\x1f\x8b\x08"],
     "xz": [b"\xfd7zXZ\x00"],
     "bzip2": [b"BZh" + bytes([digit]) for digit in b"123456789"],
     "zstd": [b"\x28\xb5\x2f\xfd"] + [bytes([0x50 + kind]) + b"\x2a\x4d\x18" for kind in range(16)],

@@ -53,9 +53,9 @@ Files (FORMAT one of gz, xz, bz2, zst), each named for what it holds:
       before its end.
   formula-trailing-text.cnf.FORMAT
       formula.cnf compressed, followed by the text "garbage\\n".
-  formula-trailing-zeros.cnf.gz
-      formula.cnf.gz followed by four zero bytes (gzip -d ignores them with a
-      warning).
+  formula-trailing-zeros.cnf.gz, formula-trailing-zeros-text.cnf.gz
+      formula.cnf.gz followed by four zero bytes (which gzip -d passes over),
+      and by four zero bytes and the text "garbage\\n".
   formula-padded.cnf.xz, formula-bad-padding.cnf.xz
       formula.cnf.xz followed by four zero bytes (xz's stream padding) and by
       three (not a multiple of four, which xz refuses).
@@ -244,6 +244,7 @@ def main():
     files["satisfying-crlf.sol.gz"] = compress("gz", crlf[:split]) + compress("gz", crlf[split:])
     files["queens.cnf.gz.xz"] = compress("xz", files["queens.cnf.gz"])
     files["formula-trailing-zeros.cnf.gz"] = compress("gz", formula) + b"\0" * 4
+    files["formula-trailing-zeros-text.cnf.gz"] = compress("gz", formula) + b"\0" * 4 + b"garbage\n"
     files["formula-padded.cnf.xz"] = compress("xz", formula) + b"\0" * 4
     files["formula-bad-padding.cnf.xz"] = compress("xz", formula) + b"\0" * 3
     files["formula-trailing-skippable.cnf.zst"] = compress("zst", formula) + skippable_frame(b"\0" * 5, 7)
