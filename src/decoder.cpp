@@ -198,6 +198,34 @@ Outcome after_stream(Decoder& d, const unsigned char* magic, std::size_t magic_l
   return zero_padding && d.available == 0 ? Outcome::end : Outcome::corrupt;
 }
 
+// Decoder thread: after the end of one xz stream, passes over stream padding
+// (zero bytes, a multiple of four) and tells whether another stream follows or
+// the file ends; other data, or padding of another length, is corrupt. (liblzma
+// reads concatenated streams itself, but takes a few bytes of anything for the
+// start of a stream header, and reports them as a stream that ends early.)
+Outcome after_xz_stream(Decoder& d, bool& another) {
+  another = false;
+  std::size_t zeros = 0;
+  for (;;) {
+    if (d.available == 0) {
+      if (d.input_ended) break;
+      if (Outcome failed = read_input(d); failed != Outcome::end) return failed;
+    } else if (*d.next == 0) {
+      took_input(d, d.next + 1);
+      ++zeros;
+    } else {
+      break;
+    }
+  }
+  if (zeros % 4 != 0) return Outcome::corrupt;
+  if (d.available == 0) return Outcome::end;
+  while (d.available < sizeof XZ_MAGIC && !d.input_ended) {
+    if (Outcome failed = read_input(d); failed != Outcome::end) return failed;
+  }
+  another = starts_with(d.next, d.available, XZ_MAGIC, sizeof XZ_MAGIC);
+  return another ? Outcome::end : Outcome::corrupt;
+}
+
 // Each decode_* function decodes the whole file on the decoder thread, handing
 // its text out through output_space, and says how it ended.
 
@@ -245,8 +273,9 @@ Outcome decode_gzip(Decoder& d) {
 #if defined(SATVET_WITH_XZ)
 Outcome decode_xz(Decoder& d) {
   lzma_stream s = LZMA_STREAM_INIT;
-  // Concatenated streams and stream padding are read whole, as xz -d reads them.
-  if (lzma_stream_decoder(&s, UINT64_MAX, LZMA_CONCATENATED) != LZMA_OK) return Outcome::memory;
+  // One stream at a time; after_xz_stream reads on as xz -d reads concatenated
+  // streams and stream padding.
+  if (lzma_stream_decoder(&s, UINT64_MAX, 0) != LZMA_OK) return Outcome::memory;
   Outcome outcome = Outcome::end;
   for (;;) {
     if (d.available == 0 && !d.input_ended) {
@@ -267,7 +296,13 @@ Outcome decode_xz(Decoder& d) {
     d.filling += room - s.avail_out;
     if (status == LZMA_OK) continue;
     if (status == LZMA_STREAM_END) {
-      outcome = Outcome::end;
+      bool another;
+      if (outcome = after_xz_stream(d, another); outcome == Outcome::end && another) {
+        lzma_end(&s);
+        s = LZMA_STREAM_INIT;
+        if (lzma_stream_decoder(&s, UINT64_MAX, 0) != LZMA_OK) return Outcome::memory;
+        continue;
+      }
     } else if (status == LZMA_BUF_ERROR) {
       outcome = Outcome::ends_early;
     } else if (status == LZMA_MEM_ERROR || status == LZMA_MEMLIMIT_ERROR) {
