@@ -61,6 +61,8 @@ Files (FORMAT one of gz, xz, bz2, zst), each named for what it holds:
       three (not a multiple of four, which xz refuses).
   formula-trailing-skippable.cnf.zst
       formula.cnf.zst followed by a zstd skippable frame.
+  formula-trailing-bytes.cnf.zst
+      formula.cnf.zst followed by two bytes "ab", fewer than a frame's magic.
 """
 
 import bz2
@@ -248,6 +250,7 @@ def main():
     files["formula-padded.cnf.xz"] = compress("xz", formula) + b"\0" * 4
     files["formula-bad-padding.cnf.xz"] = compress("xz", formula) + b"\0" * 3
     files["formula-trailing-skippable.cnf.zst"] = compress("zst", formula) + skippable_frame(b"\0" * 5, 7)
+    files["formula-trailing-bytes.cnf.zst"] = compress("zst", formula) + b"ab"
 
     for name, data in sorted(files.items()):
         with open(os.path.join(HERE, name), "wb") as f:
