@@ -23,8 +23,9 @@ any lines before its first section describe it. Sections start with
 A section's text is its lines, each ended by a newline; one blank line before
 a "===" line separates the cases and belongs to no section. Modifiers:
   name=FILE  (formula, solution) the file's name in place of the short one
-  from=PATH  the content is the bytes of the file PATH, relative to the .cases
-             file's folder (the section holds no lines)
+  from=PATH  (formula, solution, stdout, stderr) the content is the bytes of the
+             file PATH, relative to the .cases file's folder (the section holds
+             no lines): binary fixtures, the examples' expected outputs
   nonl  no newline after the last line
   esc   backslash escapes are decoded: \\r \\t \\0 \\n \\xHH \\\\
   py    the text is a Python expression that gives the content (str or bytes)
