@@ -44,17 +44,17 @@ set_target_properties(ZLIB::ZLIB PROPERTIES
   INTERFACE_INCLUDE_DIRECTORIES ${SATVET_WINDOWS_ZLIB_INCLUDE})
 
 # Sets ${out} to the unpacked sources of the Debian source package ${package}:
-# the folder given in ${override} if any, else those fetched by an earlier
+# the folder given in the cache variable ${override} if any, else those fetched by an earlier
 # configure, else those that `apt-get source` fetches now. apt-get takes the
 # newest version that the deb-src entries list; when that cannot be fetched
 # (an archive can list a security update whose files it does not serve), the
 # version of the release itself.
 function(satvet_debian_source package override out)
-  if(override)
-    if(NOT IS_DIRECTORY ${override})
-      message(FATAL_ERROR "${override} (the sources given for ${package}) is not a folder.")
+  if(${override})
+    if(NOT IS_DIRECTORY ${${override}})
+      message(FATAL_ERROR "${override}=${${override}}: the sources given for ${package} are not a folder.")
     endif()
-    set(${out} ${override} PARENT_SCOPE)
+    set(${out} ${${override}} PARENT_SCOPE)
     return()
   endif()
   set(folder ${SATVET_WINDOWS_DEPS_DIR}/${package})
@@ -70,7 +70,7 @@ function(satvet_debian_source package override out)
   find_program(SATVET_APT_GET apt-get)
   if(NOT SATVET_APT_GET)
     message(FATAL_ERROR "Fetching the sources of ${package} for the Windows build needs apt-get; "
-                        "or give unpacked sources in the cache variable named in cmake/windows-compression.cmake.")
+                        "or give its unpacked sources in ${override}.")
   endif()
   set(release "")
   if(EXISTS /etc/os-release)
@@ -107,7 +107,7 @@ function(satvet_debian_source package override out)
   file(REMOVE_RECURSE ${folder})
   message(FATAL_ERROR "Could not fetch the Debian sources of ${package} for the Windows build.\n"
                       "apt-get source needs a deb-src entry (scripts/setup adds one and runs "
-                      "apt-get update) and dpkg-dev.\n${log}")
+                      "apt-get update) and dpkg-dev. Or give its unpacked sources in ${override}.\n${log}")
 endfunction()
 
 # Build arguments common to the libraries' own CMake builds.
@@ -143,7 +143,7 @@ endfunction()
 
 # liblzma: xz-utils' CMake build, its liblzma target alone (not the xz and
 # xzdec programs). On Windows it uses the system's threads (MYTHREAD_VISTA).
-satvet_debian_source(xz-utils "${SATVET_XZ_SOURCE}" satvet_xz_source)
+satvet_debian_source(xz-utils SATVET_XZ_SOURCE satvet_xz_source)
 set(satvet_xz_build ${SATVET_WINDOWS_DEPS_DIR}/xz-build)
 satvet_dep_build_command(liblzma satvet_xz_build_command)
 ExternalProject_Add(satvet_liblzma
@@ -164,7 +164,7 @@ satvet_dep_target(LibLZMA::LibLZMA satvet_liblzma ${satvet_xz_build}/liblzma.a
 # is defined, so a static user needs no definition. On Windows it includes
 # <windows.h>.
 if(SATVET_WINDOWS_BZIP2)
-  satvet_debian_source(bzip2 "${SATVET_BZIP2_SOURCE}" satvet_bzip2_source)
+  satvet_debian_source(bzip2 SATVET_BZIP2_SOURCE satvet_bzip2_source)
   set(satvet_bzip2_build ${SATVET_WINDOWS_DEPS_DIR}/bzip2-build)
   ExternalProject_Add(satvet_libbz2
     SOURCE_DIR ${CMAKE_CURRENT_LIST_DIR}/windows-bzip2
@@ -182,7 +182,7 @@ endif()
 # zstd.h imports only when ZSTD_DLL_IMPORT is defined: a static user needs no
 # definition.
 if(SATVET_WINDOWS_ZSTD)
-  satvet_debian_source(libzstd "${SATVET_ZSTD_SOURCE}" satvet_zstd_source)
+  satvet_debian_source(libzstd SATVET_ZSTD_SOURCE satvet_zstd_source)
   set(satvet_zstd_build ${SATVET_WINDOWS_DEPS_DIR}/zstd-build)
   ExternalProject_Add(satvet_libzstd
     SOURCE_DIR ${satvet_zstd_source}
