@@ -4,11 +4,8 @@
 find_package(Threads REQUIRED)
 target_link_libraries(satvet_core PUBLIC Threads::Threads)
 
-if(MINGW AND EXISTS ${PROJECT_SOURCE_DIR}/cmake/windows-compression.cmake)
-  # No mingw-w64 packages for some of them: built from their sources.
-  include(${PROJECT_SOURCE_DIR}/cmake/windows-compression.cmake)
-endif()
-
+# (The Windows build has its libraries as targets already: see
+# cmake/windows-compression.cmake.)
 if(NOT TARGET ZLIB::ZLIB)
   find_package(ZLIB)
 endif()
