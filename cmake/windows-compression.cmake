@@ -110,9 +110,22 @@ function(satvet_debian_source package override out)
                       "apt-get update) and dpkg-dev. Or give its unpacked sources in ${override}.\n${log}")
 endfunction()
 
+# The toolchain file as a whole path: the libraries' builds run in folders of
+# their own. A configure run again with the relative path of the README's
+# command leaves it relative in the cache; CMake finds it from the build folder
+# first, then the source folder.
+set(satvet_toolchain ${CMAKE_TOOLCHAIN_FILE})
+if(NOT IS_ABSOLUTE "${satvet_toolchain}")
+  if(EXISTS ${CMAKE_BINARY_DIR}/${satvet_toolchain})
+    set(satvet_toolchain ${CMAKE_BINARY_DIR}/${satvet_toolchain})
+  else()
+    set(satvet_toolchain ${CMAKE_SOURCE_DIR}/${satvet_toolchain})
+  endif()
+endif()
+
 # Build arguments common to the libraries' own CMake builds.
 set(satvet_dep_args
-  -DCMAKE_TOOLCHAIN_FILE=${CMAKE_TOOLCHAIN_FILE}
+  -DCMAKE_TOOLCHAIN_FILE=${satvet_toolchain}
   -DCMAKE_BUILD_TYPE=Release
   -DBUILD_SHARED_LIBS=OFF
   -DBUILD_TESTING=OFF)
