@@ -467,17 +467,35 @@ Outcome read_to_end(Decoder& d) {
 Decoder* running;  // decoders started and not yet stopped
 
 // Run by fatal before it writes its message (see read_decoded).
+// Reader thread: stops the decoder's thread and waits for it to end; the
+// decoder itself stays, to be freed by stop_decoder.
+void halt(Decoder& d) {
+  {
+    std::lock_guard<std::mutex> hold(d.lock);
+    d.stopping = true;
+  }
+  d.changed.notify_all();
+  if (d.thread.joinable()) d.thread.join();
+}
+
+// Run by fatal before it writes its message (see read_decoded). Every decoder's
+// thread has ended when it returns: the process is about to end, and no thread
+// of ours may be left reading then (Windows kills a process that ends while one
+// is).
 void check_running_decoders() {
   static bool checking = false;
-  if (checking) return;  // the fatal error of a fault found here
-  struct Checking {
-    Checking() { checking = true; }
-    ~Checking() { checking = false; }
-  } guard;
-  for (Decoder* d = running; d != nullptr; d = d->next_running) {
-    const Outcome outcome = read_to_end(*d);
-    if (outcome != Outcome::end && outcome != Outcome::stopped) report(*d, outcome);
+  if (!checking) {
+    struct Checking {
+      Checking() { checking = true; }
+      ~Checking() { checking = false; }
+    } guard;
+    for (Decoder* d = running; d != nullptr; d = d->next_running) {
+      const Outcome outcome = read_to_end(*d);
+      // Reported through fatal again, which halts every decoder then.
+      if (outcome != Outcome::end && outcome != Outcome::stopped) report(*d, outcome);
+    }
   }
+  for (Decoder* d = running; d != nullptr; d = d->next_running) halt(*d);
 }
 
 }  // namespace
@@ -529,12 +547,7 @@ void finish_decoder(Decoder* d) {
 }
 
 void stop_decoder(Decoder* d) {
-  {
-    std::lock_guard<std::mutex> hold(d->lock);
-    d->stopping = true;
-  }
-  d->changed.notify_all();
-  d->thread.join();
+  halt(*d);
   Decoder** link = &running;
   while (*link != d) link = &(*link)->next_running;
   *link = d->next_running;

@@ -66,11 +66,8 @@ void fatal(const char* format, ...) {
   va_start(args, format);
   std::vfprintf(stderr, format, args);
   va_end(args);
-  std::fflush(stderr);
   if (fatal_handler != nullptr) fatal_handler(-1);
-  // No clean-up at exit: a decoder's thread may still be reading its file, which
-  // the C library's exit would close under it. Everything written is flushed.
-  std::_Exit(-1);
+  std::exit(-1);
 }
 
 void set_fatal_handler(FatalHandler handler) { fatal_handler = handler; }

@@ -25,7 +25,8 @@ bool out_flush();
 
 // The input layer sets a check here that fatal runs before it writes anything:
 // a compressed file found corrupt there is the error reported instead (the check
-// then ends the process itself, through fatal).
+// then ends the process itself, through fatal), and no decoder thread is left
+// running when the check returns.
 using FatalCheck = void (*)();
 void set_fatal_check(FatalCheck check);
 
