@@ -229,6 +229,18 @@ Outcome after_xz_stream(Decoder& d, bool& another) {
 // Each decode_* function decodes the whole file on the decoder thread, handing
 // its text out through output_space, and says how it ended.
 
+// Decoder thread, at the start of each step of a decode loop: reads more input
+// when all of it is decoded, and finds room for text. nullptr, with the outcome
+// to end with, when the loop must end.
+char* start_step(Decoder& d, std::size_t& room, Outcome& outcome) {
+  if (d.available == 0 && !d.input_ended) {
+    if (outcome = read_input(d); outcome != Outcome::end) return nullptr;
+  }
+  char* out = output_space(d, room);
+  if (out == nullptr) outcome = Outcome::stopped;
+  return out;
+}
+
 #if defined(SATVET_WITH_GZIP)
 Outcome decode_gzip(Decoder& d) {
   z_stream z{};
@@ -236,15 +248,9 @@ Outcome decode_gzip(Decoder& d) {
   if (inflateInit2(&z, 16 + 15) != Z_OK) return Outcome::memory;
   Outcome outcome = Outcome::end;
   for (;;) {
-    if (d.available == 0 && !d.input_ended) {
-      if (outcome = read_input(d); outcome != Outcome::end) break;
-    }
     std::size_t room;
-    char* out = output_space(d, room);
-    if (out == nullptr) {
-      outcome = Outcome::stopped;
-      break;
-    }
+    char* out = start_step(d, room, outcome);
+    if (out == nullptr) break;
     z.next_in = const_cast<Bytef*>(d.next);
     z.avail_in = static_cast<uInt>(d.available);
     z.next_out = reinterpret_cast<Bytef*>(out);
@@ -278,15 +284,9 @@ Outcome decode_xz(Decoder& d) {
   if (lzma_stream_decoder(&s, UINT64_MAX, 0) != LZMA_OK) return Outcome::memory;
   Outcome outcome = Outcome::end;
   for (;;) {
-    if (d.available == 0 && !d.input_ended) {
-      if (outcome = read_input(d); outcome != Outcome::end) break;
-    }
     std::size_t room;
-    char* out = output_space(d, room);
-    if (out == nullptr) {
-      outcome = Outcome::stopped;
-      break;
-    }
+    char* out = start_step(d, room, outcome);
+    if (out == nullptr) break;
     s.next_in = d.next;
     s.avail_in = d.available;
     s.next_out = reinterpret_cast<std::uint8_t*>(out);
@@ -323,15 +323,9 @@ Outcome decode_bzip2(Decoder& d) {
   if (BZ2_bzDecompressInit(&b, 0, 0) != BZ_OK) return Outcome::memory;
   Outcome outcome = Outcome::end;
   for (;;) {
-    if (d.available == 0 && !d.input_ended) {
-      if (outcome = read_input(d); outcome != Outcome::end) break;
-    }
     std::size_t room;
-    char* out = output_space(d, room);
-    if (out == nullptr) {
-      outcome = Outcome::stopped;
-      break;
-    }
+    char* out = start_step(d, room, outcome);
+    if (out == nullptr) break;
     b.next_in = reinterpret_cast<char*>(const_cast<unsigned char*>(d.next));
     b.avail_in = static_cast<unsigned>(d.available);
     b.next_out = out;
