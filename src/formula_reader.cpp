@@ -70,7 +70,8 @@ void read_formula(InputFile& formula) {
     int* variables = form[k];
     int* polarities = sgn[k];
     int count = 0;
-    for (;;) {
+    // Stores the number last scanned as the clause's next literal.
+    const auto store = [&] {
       if (count == MAX_LITERALS) [[unlikely]] {
         fatal("Two many literals in clause %d, should be at most %d\n", k, MAX_LITERALS);
       }
@@ -80,6 +81,12 @@ void read_formula(InputFile& formula) {
       variables[count] = static_cast<int>(variable);
       polarities[count] = number < 0 ? 0 : 1;
       ++count;
+    };
+    store();
+    // The literals just past the next spaces while they are plain numbers within
+    // range: taken as the steps below would take them, several at once.
+    count += take_plain_run(spaces, variables + count, polarities + count, MAX_LITERALS - count, MAX_VARS, number);
+    for (;;) {
       // Only a space character moves the scan on, to just past the next one; a
       // line that has no further space ends its clause here.
       const char* space = next_space(spaces);
@@ -87,6 +94,7 @@ void read_formula(InputFile& formula) {
       pos = space + 1;
       scan_at(pos, number);
       if (number == 0) [[unlikely]] break;
+      store();
     }
     lic[k] = count;
   }

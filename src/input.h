@@ -10,9 +10,18 @@
 #include <cstdio>
 #include <cstring>
 
-#if defined(__SSE2__) || defined(_M_X64)
+// SATVET_NO_SIMD (CMake option SATVET_SIMD=OFF) builds the bytewise scans only,
+// as on a processor without vector instructions.
+#if !defined(SATVET_NO_SIMD) && (defined(__SSE2__) || defined(_M_X64))
 #include <emmintrin.h>
 #define SATVET_SSE2 1
+#endif
+
+// The AVX2 run of plain numbers (scan_avx2.cpp): compiled into every x86-64
+// build whose compiler takes per-function targets, used only where the
+// processor has AVX2 (chosen once at start).
+#if !defined(SATVET_NO_SIMD) && defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define SATVET_AVX2_RUN 1
 #endif
 
 // Each reader reads through a line buffer of this size: one piece holds at most
@@ -217,6 +226,50 @@ inline const char* next_space(Spaces& spaces) {
   const int at = std::countr_zero(spaces.pending);
   spaces.pending &= spaces.pending - 1;
   return spaces.window + at;
+}
+
+// Plain literals in a run: the numbers just past the next spaces of `spaces`,
+// taken in groups of four as long as each is a plain number (an
+// optional '-' and then digits, seven bytes at most, followed by any other byte)
+// whose magnitude is from 1 to `limit`, and as long as `room` allows. Writes
+// each magnitude to magnitudes[i] and 1 (no '-') or 0 ('-') to positives[i],
+// moves `spaces` past the spaces used, sets `last` to the last number taken
+// (signed) and returns how many were taken, possibly 0. Within each group of
+// four it takes the numbers before the first that is not plain or not in range;
+// room must be at least 4, and the places from magnitudes[taken] and
+// positives[taken] to the end of the last group may be written too. What it
+// takes is exactly what scan_at just past the same spaces would find; where it
+// stops, the caller goes on a number at a time.
+using PlainRun = int (*)(Spaces& spaces, int* magnitudes, int* positives, int room, int limit,
+                         long long& last);
+
+namespace detail {
+// The run chosen for this processor at start: nullptr where none is faster than
+// a number at a time. Tests set it to each path in turn.
+extern PlainRun plain_run;
+#if defined(SATVET_AVX2_RUN)
+// Whether the processor (and its system) runs the AVX2 kernel, and the kernel.
+bool has_avx2();
+int plain_run_avx2(Spaces& spaces, int* magnitudes, int* positives, int room, int limit,
+                   long long& last);
+#endif
+}  // namespace detail
+
+inline int take_plain_run(Spaces& spaces, int* magnitudes, int* positives, int room, int limit,
+                          long long& last) {
+  // Short lines (fewer than four spaces left, all known) are not worth a call.
+  std::uint64_t four = spaces.pending;
+  four &= four - 1;
+  four &= four - 1;
+  four &= four - 1;
+  if (detail::plain_run == nullptr || room < 4 || (four == 0 && spaces.last)) return 0;
+  // Copies, so that the caller's own stay in registers around the call.
+  Spaces moved = spaces;
+  long long last_taken = last;
+  const int taken = detail::plain_run(moved, magnitudes, positives, room, limit, last_taken);
+  spaces = moved;
+  last = last_taken;
+  return taken;
 }
 
 // The first space character at or after p, or nullptr when the string ends first.
