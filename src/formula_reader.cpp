@@ -65,7 +65,6 @@ void read_formula(InputFile& formula) {
     // At the end of the file the last line read stands in for each missing one.
     read_line(formula, line);
     const char* pos = line;  // the scan position
-    scan_at(pos, number);
     Spaces spaces = spaces_of(line);
     int* variables = form[k];
     int* polarities = sgn[k];
@@ -82,10 +81,13 @@ void read_formula(InputFile& formula) {
       polarities[count] = number < 0 ? 0 : 1;
       ++count;
     };
-    store();
-    // The literals just past the next spaces while they are plain numbers within
-    // range: taken as the steps below would take them, several at once.
-    count += take_plain_run(spaces, variables + count, polarities + count, MAX_LITERALS - count, MAX_VARS, number);
+    // The literals of the line while they are plain numbers within range, taken
+    // as the steps below would take them, several at once.
+    count = take_plain_run(line, spaces, variables, polarities, MAX_LITERALS, MAX_VARS, number);
+    if (count == 0) {
+      scan_at(pos, number);
+      store();
+    }
     for (;;) {
       // Only a space character moves the scan on, to just past the next one; a
       // line that has no further space ends its clause here.

@@ -173,6 +173,7 @@ inline void scan_at(const char* pos, long long& value) {
 // starting just past the space before, return.
 struct Spaces {
   const char* window;  // start of the 64 bytes that `pending` describes
+  const char* next;    // the window to read when `pending` runs out
   std::uint64_t pending;  // bit i: window[i] is a space not yet handed out
   bool last;           // the string ends within this window
 };
@@ -203,6 +204,7 @@ inline void load_window(Spaces& spaces, const char* window) {
   std::uint64_t spaces_here = byte_mask(window, ' ');
   const std::uint64_t ends = byte_mask(window, '\0');
   spaces.window = window;
+  spaces.next = window + 64;
   spaces.last = ends != 0;
   // Only the spaces before the string's end count.
   if (ends != 0) spaces_here &= (ends & (0 - ends)) - 1;
@@ -211,37 +213,35 @@ inline void load_window(Spaces& spaces, const char* window) {
 
 }  // namespace detail
 
-inline Spaces spaces_of(const char* text) {
-  Spaces spaces;
-  detail::load_window(spaces, text);
-  return spaces;
-}
+// The spaces of text; its first window is read when a space is first asked for.
+inline Spaces spaces_of(const char* text) { return Spaces{text, text, 0, false}; }
 
 // The next space of the string, or nullptr when it has no more.
 inline const char* next_space(Spaces& spaces) {
   while (spaces.pending == 0) [[unlikely]] {
     if (spaces.last) return nullptr;
-    detail::load_window(spaces, spaces.window + 64);
+    detail::load_window(spaces, spaces.next);
   }
   const int at = std::countr_zero(spaces.pending);
   spaces.pending &= spaces.pending - 1;
   return spaces.window + at;
 }
 
-// Plain literals in a run: the numbers just past the next spaces of `spaces`,
-// taken in groups of four as long as each is a plain number (an
-// optional '-' and then digits, seven bytes at most, followed by any other byte)
-// whose magnitude is from 1 to `limit`, and as long as `room` allows. Writes
-// each magnitude to magnitudes[i] and 1 (no '-') or 0 ('-') to positives[i],
-// moves `spaces` past the spaces used, sets `last` to the last number taken
-// (signed) and returns how many were taken, possibly 0. Within each group of
-// four it takes the numbers before the first that is not plain or not in range;
-// room must be at least 4, and the places from magnitudes[taken] and
-// positives[taken] to the end of the last group may be written too. What it
-// takes is exactly what scan_at just past the same spaces would find; where it
-// stops, the caller goes on a number at a time.
-using PlainRun = int (*)(Spaces& spaces, int* magnitudes, int* positives, int room, int limit,
-                         long long& last);
+// Plain literals of a line, in a run: the number at the start of `line`, then
+// those just past the next spaces of `spaces` (the line's, none handed out
+// yet), taken in groups of four as long as each is a plain number (an optional
+// '-' and then digits, seven bytes at most, followed by any other byte) whose
+// magnitude is from 1 to `limit`, and as long as `room` allows. Writes each
+// magnitude to magnitudes[i] and 1 (no '-') or 0 ('-') to positives[i], moves
+// `spaces` past the spaces used, sets `last` to the last number taken (signed)
+// and returns how many were taken, possibly 0. Within a group it takes the
+// numbers before the first that is not plain or not in range; room must be at
+// least 4, and the places from magnitudes[taken] and positives[taken] to the
+// end of the last group may be written too. What it takes is exactly what
+// scan_at at the same places would find; where it stops, the caller goes on a
+// number at a time.
+using PlainRun = int (*)(const char* line, Spaces& spaces, int* magnitudes, int* positives, int room,
+                         int limit, long long& last);
 
 namespace detail {
 // The run chosen for this processor at start: nullptr where none is faster than
@@ -250,23 +250,18 @@ extern PlainRun plain_run;
 #if defined(SATVET_AVX2_RUN)
 // Whether the processor (and its system) runs the AVX2 kernel, and the kernel.
 bool has_avx2();
-int plain_run_avx2(Spaces& spaces, int* magnitudes, int* positives, int room, int limit,
+int plain_run_avx2(const char* line, Spaces& spaces, int* magnitudes, int* positives, int room, int limit,
                    long long& last);
 #endif
 }  // namespace detail
 
-inline int take_plain_run(Spaces& spaces, int* magnitudes, int* positives, int room, int limit,
-                          long long& last) {
-  // Short lines (fewer than four spaces left, all known) are not worth a call.
-  std::uint64_t four = spaces.pending;
-  four &= four - 1;
-  four &= four - 1;
-  four &= four - 1;
-  if (detail::plain_run == nullptr || room < 4 || (four == 0 && spaces.last)) return 0;
+inline int take_plain_run(const char* line, Spaces& spaces, int* magnitudes, int* positives, int room,
+                          int limit, long long& last) {
+  if (detail::plain_run == nullptr || room < 4) return 0;
   // Copies, so that the caller's own stay in registers around the call.
   Spaces moved = spaces;
   long long last_taken = last;
-  const int taken = detail::plain_run(moved, magnitudes, positives, room, limit, last_taken);
+  const int taken = detail::plain_run(line, moved, magnitudes, positives, room, limit, last_taken);
   spaces = moved;
   last = last_taken;
   return taken;

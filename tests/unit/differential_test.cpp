@@ -360,9 +360,9 @@ TEST(Differential, ClauseLoopMatchesSscanfOnEachPath) {
 }
 
 #if defined(SATVET_AVX2_RUN)
-// The run on its own: every number it takes is the one that sscanf reads just
-// past the same space, the spaces it leaves are those strchr finds next, and on
-// text of plain numbers it takes all that room allows.
+// The run on its own: every number it takes is the one that sscanf reads at the
+// start of the line or just past the same space, the spaces it leaves are those
+// strchr finds next, and on a line of plain numbers it takes all that room lets.
 TEST(Differential, AvxRunTakesWhatSscanfReads) {
   if (!detail::has_avx2()) GTEST_SKIP() << "the processor has no AVX2";
   for (int round = 0; round < 20000; ++round) {
@@ -370,7 +370,7 @@ TEST(Differential, AvxRunTakesWhatSscanfReads) {
     std::string text;
     const int count = static_cast<int>(rng() % 40);
     for (int i = 0; i < count; ++i) {
-      text += ' ';
+      if (i > 0) text += ' ';
       text += plain ? std::to_string(1 + rng() % 59999) : random_literal(true);
       if (plain && rng() % 2 == 0) text.back() = static_cast<char>('1' + rng() % 9);
     }
@@ -381,13 +381,16 @@ TEST(Differential, AvxRunTakesWhatSscanfReads) {
     const int room = 4 + static_cast<int>(rng() % 40);
     std::vector<int> magnitudes(room + 4, -1), positives(room + 4, -1);
     long long last = 424242;
-    const int taken = detail::plain_run_avx2(spaces, magnitudes.data(), positives.data(), room, MAX_VARS, last);
+    const int taken =
+        detail::plain_run_avx2(line, spaces, magnitudes.data(), positives.data(), room, MAX_VARS, last);
     ASSERT_LE(taken, room);
     const char* from = line;
     for (int i = 0; i < taken; ++i) {
-      from = std::strchr(from, ' ');
-      ASSERT_NE(from, nullptr) << '"' << text << '"';
-      ++from;
+      if (i > 0) {
+        from = std::strchr(from, ' ');
+        ASSERT_NE(from, nullptr) << '"' << text << '"';
+        ++from;
+      }
       int expected = 0;
       ASSERT_EQ(std::sscanf(from, "%d", &expected), 1) << '"' << text << "\", number " << i;
       ASSERT_EQ(positives[i] != 0 ? magnitudes[i] : -magnitudes[i], expected) << '"' << text << "\", number " << i;
@@ -399,7 +402,7 @@ TEST(Differential, AvxRunTakesWhatSscanfReads) {
     if (taken == 0) {
       ASSERT_EQ(last, 424242);
     }
-    for (const char* expected = std::strchr(from, ' '); ; expected = std::strchr(expected + 1, ' ')) {
+    for (const char* expected = std::strchr(from, ' ');; expected = std::strchr(expected + 1, ' ')) {
       ASSERT_EQ(next_space(spaces), expected) << '"' << text << '"';
       if (expected == nullptr) break;
     }
