@@ -81,14 +81,15 @@ void read_formula(InputFile& formula) {
       polarities[count] = number < 0 ? 0 : 1;
       ++count;
     };
-    // The literals of the line while they are plain numbers within range, taken
-    // as the steps below would take them, several at once.
-    count = take_plain_run(line, spaces, variables, polarities, MAX_LITERALS, MAX_VARS, number);
+    // The literals of the line while they are plain numbers within range, and
+    // a 0 after them, taken as the steps below would take them, several at once.
+    bool ended = false;
+    count = take_plain_run(line, spaces, variables, polarities, MAX_LITERALS, MAX_VARS, number, ended);
     if (count == 0) {
       scan_at(pos, number);
       store();
     }
-    for (;;) {
+    while (!ended) {
       // Only a space character moves the scan on, to just past the next one; a
       // line that has no further space ends its clause here.
       const char* space = next_space(spaces);

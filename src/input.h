@@ -237,11 +237,13 @@ inline const char* next_space(Spaces& spaces) {
 // and returns how many were taken, possibly 0. Within a group it takes the
 // numbers before the first that is not plain or not in range; room must be at
 // least 4, and the places from magnitudes[taken] and positives[taken] to the
-// end of the last group may be written too. What it takes is exactly what
-// scan_at at the same places would find; where it stops, the caller goes on a
-// number at a time.
+// end of the last group may be written too. When it stops at a 0 just past a
+// space (a plain number whose value is 0), it reads that too: `spaces` moves
+// past its space, `last` becomes 0 and `ended` is set (else cleared). What it
+// takes is exactly what scan_at at the same places would find; where it stops,
+// the caller goes on a number at a time.
 using PlainRun = int (*)(const char* line, Spaces& spaces, int* magnitudes, int* positives, int room,
-                         int limit, long long& last);
+                         int limit, long long& last, bool& ended);
 
 namespace detail {
 // The run chosen for this processor at start: nullptr where none is faster than
@@ -251,19 +253,22 @@ extern PlainRun plain_run;
 // Whether the processor (and its system) runs the AVX2 kernel, and the kernel.
 bool has_avx2();
 int plain_run_avx2(const char* line, Spaces& spaces, int* magnitudes, int* positives, int room, int limit,
-                   long long& last);
+                   long long& last, bool& ended);
 #endif
 }  // namespace detail
 
 inline int take_plain_run(const char* line, Spaces& spaces, int* magnitudes, int* positives, int room,
-                          int limit, long long& last) {
+                          int limit, long long& last, bool& ended) {
+  ended = false;
   if (detail::plain_run == nullptr || room < 4) return 0;
   // Copies, so that the caller's own stay in registers around the call.
   Spaces moved = spaces;
   long long last_taken = last;
-  const int taken = detail::plain_run(line, moved, magnitudes, positives, room, limit, last_taken);
+  bool ended_here = false;
+  const int taken = detail::plain_run(line, moved, magnitudes, positives, room, limit, last_taken, ended_here);
   spaces = moved;
   last = last_taken;
+  ended = ended_here;
   return taken;
 }
 

@@ -59,9 +59,10 @@ SATVET_AVX2 inline const char* take_space(std::uint64_t& pending, const char* wi
 // from the first byte on are kept and moved to the top of the lane, and the lane
 // is converted as eight decimal digits. A lane without a digit there reads as 0
 // (as does a lone '-'), and one whose digits fill it may go on beyond it: both
-// stop the run, as do a 0 and a number beyond the limit.
+// stop the run, as do a 0 and a number beyond the limit; a true 0 is then told
+// apart by its length.
 SATVET_AVX2 int plain_run_avx2(const char* line, Spaces& spaces, int* magnitudes, int* positives, int room,
-                               int limit, long long& last) {
+                               int limit, long long& last, bool& ended) {
   // Few constants, so that all stay in registers.
   const __m256i minus = _mm256_set1_epi8('-');
   const __m256i zero_char = _mm256_set1_epi8('0');
@@ -78,6 +79,7 @@ SATVET_AVX2 int plain_run_avx2(const char* line, Spaces& spaces, int* magnitudes
   std::uint64_t pending = spaces.pending;
   bool at_end = spaces.last;
   int taken = 0;
+  ended = false;
   // In the first group, lane 0 holds the number at the start of the line.
   const char* start = line;
   while (room - taken >= 4) {
@@ -138,6 +140,17 @@ SATVET_AVX2 int plain_run_avx2(const char* line, Spaces& spaces, int* magnitudes
     const unsigned good = _tzcnt_u32(stop);
     for (unsigned i = from_line; i < good; ++i) pending = _blsr_u64(pending);
     taken += static_cast<int>(good);
+    // A number just past a space that is 0, with a digit after any '-' and an
+    // end within the lane: the 0 that ends the clause. Its lane was stored too.
+    if (good < lanes && good >= from_line && magnitudes[taken] == 0) {
+      alignas(32) std::uint64_t shifts[4];
+      _mm256_store_si256(reinterpret_cast<__m256i*>(shifts), shift);
+      const std::uint64_t sign_bytes = positives[taken] != 0 ? 0 : 1;
+      if (shifts[good] >= 8 && shifts[good] <= 56 - 8 * sign_bytes) {
+        pending = _blsr_u64(pending);
+        ended = true;
+      }
+    }
     break;
   }
   spaces.window = window;
@@ -147,6 +160,7 @@ SATVET_AVX2 int plain_run_avx2(const char* line, Spaces& spaces, int* magnitudes
     const long long magnitude = magnitudes[taken - 1];
     last = positives[taken - 1] != 0 ? magnitude : -magnitude;
   }
+  if (ended) last = 0;
   return taken;
 }
 

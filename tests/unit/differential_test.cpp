@@ -374,15 +374,17 @@ TEST(Differential, AvxRunTakesWhatSscanfReads) {
       text += plain ? std::to_string(1 + rng() % 59999) : random_literal(true);
       if (plain && rng() % 2 == 0) text.back() = static_cast<char>('1' + rng() % 9);
     }
-    if (!plain && rng() % 3 == 0) text += " 0";
+    const bool zero = rng() % 3 == 0;
+    if (zero) text += plain ? " 0 5" : " 0";
     Padded padded(text);
     const char* line = padded.c_str();
     Spaces spaces = spaces_of(line);
     const int room = 4 + static_cast<int>(rng() % 40);
     std::vector<int> magnitudes(room + 4, -1), positives(room + 4, -1);
     long long last = 424242;
+    bool ended = false;
     const int taken =
-        detail::plain_run_avx2(line, spaces, magnitudes.data(), positives.data(), room, MAX_VARS, last);
+        detail::plain_run_avx2(line, spaces, magnitudes.data(), positives.data(), room, MAX_VARS, last, ended);
     ASSERT_LE(taken, room);
     const char* from = line;
     for (int i = 0; i < taken; ++i) {
@@ -395,11 +397,21 @@ TEST(Differential, AvxRunTakesWhatSscanfReads) {
       ASSERT_EQ(std::sscanf(from, "%d", &expected), 1) << '"' << text << "\", number " << i;
       ASSERT_EQ(positives[i] != 0 ? magnitudes[i] : -magnitudes[i], expected) << '"' << text << "\", number " << i;
       ASSERT_EQ(positives[i], expected > 0 ? 1 : 0);
-      if (i == taken - 1) {
+      if (i == taken - 1 && !ended) {
         ASSERT_EQ(last, expected);
       }
     }
-    if (taken == 0) {
+    if (ended) {
+      // It read the 0 after the last number taken.
+      ASSERT_GT(taken, 0);
+      from = std::strchr(from, ' ');
+      ASSERT_NE(from, nullptr);
+      ++from;
+      int expected = 5;
+      ASSERT_EQ(std::sscanf(from, "%d", &expected), 1) << '"' << text << '"';
+      ASSERT_EQ(expected, 0) << '"' << text << '"';
+      ASSERT_EQ(last, 0);
+    } else if (taken == 0) {
       ASSERT_EQ(last, 424242);
     }
     for (const char* expected = std::strchr(from, ' ');; expected = std::strchr(expected + 1, ' ')) {
@@ -410,6 +422,10 @@ TEST(Differential, AvxRunTakesWhatSscanfReads) {
     // whole groups of four in.
     if (plain) {
       ASSERT_EQ(taken, std::min(count, room / 4 * 4)) << '"' << text << '"';
+      // And the 0 after them, when the run reached it within its room.
+      if (zero && count > 0 && count + 1 <= room / 4 * 4) {
+        ASSERT_TRUE(ended) << '"' << text << '"';
+      }
     }
   }
 }
