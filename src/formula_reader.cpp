@@ -65,12 +65,12 @@ void read_formula(InputFile& formula) {
     // At the end of the file the last line read stands in for each missing one.
     read_line(formula, line);
     const char* pos = line;  // the scan position
-    scan_at(pos, number);
     Spaces spaces = spaces_of(line);
     int* variables = form[k];
     int* polarities = sgn[k];
     int count = 0;
-    for (;;) {
+    // Stores the number last scanned as the clause's next literal.
+    const auto store = [&] {
       if (count == MAX_LITERALS) [[unlikely]] {
         fatal("Two many literals in clause %d, should be at most %d\n", k, MAX_LITERALS);
       }
@@ -80,6 +80,16 @@ void read_formula(InputFile& formula) {
       variables[count] = static_cast<int>(variable);
       polarities[count] = number < 0 ? 0 : 1;
       ++count;
+    };
+    // The literals of the line while they are plain numbers within range, and
+    // a 0 after them, taken as the steps below would take them, several at once.
+    bool ended = false;
+    count = take_plain_run(line, spaces, variables, polarities, MAX_LITERALS, MAX_VARS, number, ended);
+    if (count == 0) {
+      scan_at(pos, number);
+      store();
+    }
+    while (!ended) {
       // Only a space character moves the scan on, to just past the next one; a
       // line that has no further space ends its clause here.
       const char* space = next_space(spaces);
@@ -87,6 +97,7 @@ void read_formula(InputFile& formula) {
       pos = space + 1;
       scan_at(pos, number);
       if (number == 0) [[unlikely]] break;
+      store();
     }
     lic[k] = count;
   }

@@ -173,3 +173,13 @@ std::uint64_t byte_mask_bytewise(const char* text, char c) {
 }
 
 }  // namespace detail
+
+namespace detail {
+
+#if defined(SATVET_AVX2_RUN)
+PlainRun plain_run = has_avx2() ? plain_run_avx2 : nullptr;
+#else
+PlainRun plain_run = nullptr;
+#endif
+
+}  // namespace detail

@@ -12,9 +12,18 @@
 
 #include "decoder.h"
 
-#if defined(__SSE2__) || defined(_M_X64)
+// SATVET_NO_SIMD (CMake option SATVET_SIMD=OFF) builds the bytewise scans only,
+// as on a processor without vector instructions.
+#if !defined(SATVET_NO_SIMD) && (defined(__SSE2__) || defined(_M_X64))
 #include <emmintrin.h>
 #define SATVET_SSE2 1
+#endif
+
+// The AVX2 run of plain numbers (scan_avx2.cpp): compiled into every x86-64
+// build whose compiler takes per-function targets, used only where the
+// processor has AVX2 (chosen once at start).
+#if !defined(SATVET_NO_SIMD) && defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define SATVET_AVX2_RUN 1
 #endif
 
 // Each reader reads through a line buffer of this size: one piece holds at most
@@ -183,6 +192,7 @@ inline void scan_at(const char* pos, long long& value) {
 // starting just past the space before, return.
 struct Spaces {
   const char* window;  // start of the 64 bytes that `pending` describes
+  const char* next;    // the window to read when `pending` runs out
   std::uint64_t pending;  // bit i: window[i] is a space not yet handed out
   bool last;           // the string ends within this window
 };
@@ -213,6 +223,7 @@ inline void load_window(Spaces& spaces, const char* window) {
   std::uint64_t spaces_here = byte_mask(window, ' ');
   const std::uint64_t ends = byte_mask(window, '\0');
   spaces.window = window;
+  spaces.next = window + 64;
   spaces.last = ends != 0;
   // Only the spaces before the string's end count.
   if (ends != 0) spaces_here &= (ends & (0 - ends)) - 1;
@@ -221,21 +232,79 @@ inline void load_window(Spaces& spaces, const char* window) {
 
 }  // namespace detail
 
-inline Spaces spaces_of(const char* text) {
-  Spaces spaces;
-  detail::load_window(spaces, text);
-  return spaces;
-}
+// The spaces of text; its first window is read when a space is first asked for.
+inline Spaces spaces_of(const char* text) { return Spaces{text, text, 0, false}; }
 
 // The next space of the string, or nullptr when it has no more.
 inline const char* next_space(Spaces& spaces) {
   while (spaces.pending == 0) [[unlikely]] {
     if (spaces.last) return nullptr;
-    detail::load_window(spaces, spaces.window + 64);
+    detail::load_window(spaces, spaces.next);
   }
   const int at = std::countr_zero(spaces.pending);
   spaces.pending &= spaces.pending - 1;
   return spaces.window + at;
+}
+
+// Plain literals of a line, in a run: the number at the start of `line`, then
+// those just past the next spaces of `spaces` (the line's, none handed out
+// yet), taken in groups of four as long as each is a plain number (an optional
+// '-' and then digits, seven bytes at most, followed by any other byte) whose
+// magnitude is from 1 to `limit`, and as long as `room` allows. Writes each
+// magnitude to magnitudes[i] and 1 (no '-') or 0 ('-') to positives[i], moves
+// `spaces` past the spaces used, sets `last` to the last number taken (signed)
+// and returns how many were taken, possibly 0. Within a group it takes the
+// numbers before the first that is not plain or not in range; room must be at
+// least 4, and the places from magnitudes[taken] and positives[taken] to the
+// end of the last group may be written too. When it stops at a 0 just past a
+// space (a plain number whose value is 0), it reads that too: `spaces` moves
+// past its space, `last` becomes 0 and `ended` is set (else cleared). What it
+// takes is exactly what scan_at at the same places would find; where it stops,
+// the caller goes on a number at a time.
+using PlainRun = int (*)(const char* line, Spaces& spaces, int* magnitudes, int* positives, int room,
+                         int limit, long long& last, bool& ended);
+
+namespace detail {
+// The run chosen for this processor at start: nullptr where none is faster than
+// a number at a time. Tests set it to each path in turn.
+extern PlainRun plain_run;
+#if defined(SATVET_AVX2_RUN)
+// Whether the processor (and its system) runs the AVX2 kernel, and the kernel.
+bool has_avx2();
+int plain_run_avx2(const char* line, Spaces& spaces, int* magnitudes, int* positives, int room, int limit,
+                   long long& last, bool& ended);
+#endif
+}  // namespace detail
+
+namespace detail {
+// Whether the string at text ends within its first 32 bytes, which may be read.
+inline bool ends_early(const char* text) {
+#if defined(SATVET_SSE2)
+  const __m128i nul = _mm_setzero_si128();
+  const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
+  const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + 16));
+  return _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(low, nul), _mm_cmpeq_epi8(high, nul))) != 0;
+#else
+  return std::memchr(text, '\0', 32) != nullptr;
+#endif
+}
+}  // namespace detail
+
+inline int take_plain_run(const char* line, Spaces& spaces, int* magnitudes, int* positives, int room,
+                          int limit, long long& last, bool& ended) {
+  ended = false;
+  // A short line (three literals, say) is read faster a number at a time: the
+  // run's long chain from bytes to values does not pay for itself there.
+  if (detail::plain_run == nullptr || room < 4 || detail::ends_early(line)) return 0;
+  // Copies, so that the caller's own stay in registers around the call.
+  Spaces moved = spaces;
+  long long last_taken = last;
+  bool ended_here = false;
+  const int taken = detail::plain_run(line, moved, magnitudes, positives, room, limit, last_taken, ended_here);
+  spaces = moved;
+  last = last_taken;
+  ended = ended_here;
+  return taken;
 }
 
 // The first space character at or after p, or nullptr when the string ends first.

@@ -5,6 +5,8 @@
 // outside the int range).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -13,7 +15,10 @@
 #include <string>
 #include <vector>
 
+#include "formula_reader.h"
 #include "input.h"
+#include "output.h"
+#include "tables.h"
 #include "temp_file.h"
 
 namespace {
@@ -188,5 +193,242 @@ TEST(Differential, TokensMatchStrtokAndAtoi) {
     ASSERT_EQ(next_token(rest, length), nullptr);
   }
 }
+
+
+// ---- The formula reader's clause loop, through each processor path ----
+
+// The processor paths of the clause loop that this build and processor have:
+// the AVX2 run where the processor has it, and a number at a time (with the
+// byte masks of this build: SSE2, or bytewise in a SATVET_SIMD=OFF build).
+struct Path {
+  const char* name;
+  PlainRun run;
+};
+
+std::vector<Path> clause_paths() {
+  std::vector<Path> paths{{"one number at a time", nullptr}};
+#if defined(SATVET_AVX2_RUN)
+  if (detail::has_avx2()) paths.push_back({"AVX2 run", detail::plain_run_avx2});
+#endif
+  return paths;
+}
+
+// A literal as a clause line may hold it: mostly plain, sometimes what the
+// fixed rules read in their own way (signs without digits, words, white space
+// that is not a space, leading zeros, long numbers, numbers beyond the limit
+// when `beyond` is set).
+std::string random_literal(bool beyond) {
+  const auto digits = [](int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i) text += static_cast<char>('0' + rng() % 10);
+    return text;
+  };
+  const std::string sign = rng() % 2 == 0 ? "-" : "";
+  switch (rng() % 40) {
+    case 0: return "-";
+    case 1: return "x";
+    case 2: return std::string("\t") + std::to_string(1 + rng() % 500);
+    case 3: return std::string("+") + std::to_string(1 + rng() % 500);
+    case 4: return sign + "00" + std::to_string(rng() % 1000);
+    case 5: return sign + "0000000" + std::to_string(1 + rng() % 9);  // eight digits, small
+    case 6: return "";                                                  // two spaces
+    case 7: return sign + "0";
+    case 8: return "--" + std::to_string(1 + rng() % 9);
+    case 9: return std::to_string(1 + rng() % 9) + "-" + std::to_string(rng() % 9);
+    case 10: return beyond ? sign + digits(6 + static_cast<int>(rng() % 4)) : "7";
+    case 11: return std::to_string(1 + rng() % 9) + "\v";
+    default: return sign + std::to_string(1 + rng() % (rng() % 3 == 0 ? 59999 : 300));
+  }
+}
+
+// A formula: a header, then clause lines of every length, some without the
+// ending 0, some with text after it, empty or comment lines, a few long words
+// that are cut into pieces, and sometimes fewer lines than declared.
+std::string random_formula(int clauses, bool beyond) {
+  std::string text = "p cnf 59999 " + std::to_string(clauses) + "\n";
+  const int lines = clauses - (rng() % 4 == 0 ? static_cast<int>(rng() % 3) : 0);
+  for (int i = 0; i < lines; ++i) {
+    const unsigned shape = rng() % 30;
+    if (shape == 0) {
+      text += rng() % 2 == 0 ? "c comment\n" : "\n";
+      continue;
+    }
+    if (shape == 1) {
+      text += std::string(4000 + rng() % 3000, 'w') + "\n";
+      continue;
+    }
+    int length = static_cast<int>(rng() % (shape < 6 ? 4 : shape < 12 ? 12 : 100));
+    if (beyond && rng() % 50 == 0) length = 98 + static_cast<int>(rng() % 5);
+    std::string line;
+    for (int j = 0; j < length; ++j) line += random_literal(beyond) + " ";
+    if (rng() % 8 != 0) line += "0";
+    if (rng() % 10 == 0) line += " 5 -6 0";
+    if (rng() % 200 == 0) line[rng() % line.size()] = '\0';
+    text += line + "\n";
+  }
+  return text;
+}
+
+struct Outcome {
+  bool refused = false;
+  int rows = 0;  // rows that the reader completed
+  std::vector<std::vector<int>> literals;  // signed, per completed row
+
+  bool operator==(const Outcome&) const = default;
+};
+
+// The clause loop as the C library runs it: fgets into a 5000-byte buffer,
+// sscanf "%d" at the start of the line and just past each space that strchr
+// finds.
+Outcome clauses_by_sscanf(const std::string& text) {
+  TempFile file(text);
+  std::FILE* f = std::fopen(file.path.c_str(), "rb");
+  char line[LINE_BUFFER_SIZE] = "";
+  EXPECT_NE(std::fgets(line, sizeof line, f), nullptr);
+  int declared = 0;
+  EXPECT_EQ(std::sscanf(line, "p cnf %*d %d", &declared), 1);
+  Outcome outcome;
+  int number = 0;
+  for (int k = 0; k < declared; ++k) {
+    (void)std::fgets(line, sizeof line, f);  // at the end, the last line stays
+    const char* pos = line;
+    std::sscanf(pos, "%d", &number);
+    std::vector<int> literals;
+    for (;;) {
+      if (static_cast<int>(literals.size()) == MAX_LITERALS || std::abs(number) > MAX_VARS) {
+        outcome.refused = true;
+        std::fclose(f);
+        return outcome;
+      }
+      literals.push_back(number);
+      pos = std::strchr(pos, ' ');
+      if (pos == nullptr) break;
+      ++pos;
+      std::sscanf(pos, "%d", &number);
+      if (number == 0) break;
+    }
+    outcome.literals.push_back(literals);
+    ++outcome.rows;
+  }
+  std::fclose(f);
+  return outcome;
+}
+
+struct Refused {};
+
+Outcome clauses_by_reader(const std::string& text) {
+  TempFile file(text);
+  EXPECT_TRUE(open_input(input, file.path.c_str()));
+  set_fatal_handler([](int) { throw Refused{}; });
+  Outcome outcome;
+  std::fill(lic, lic + MAX_CLAUSES, -1);
+  try {
+    read_formula(input);
+  } catch (const Refused&) {
+    outcome.refused = true;
+  }
+  set_fatal_handler(nullptr);
+  std::fclose(input.stream);
+  // Rows are completed in order: lic is set as each ends.
+  for (int k = 0; k < clauses && lic[k] >= 0; ++k) {
+    if (outcome.refused) break;
+    std::vector<int> literals;
+    for (int j = 0; j < lic[k]; ++j) literals.push_back(sgn[k][j] != 0 ? form[k][j] : -form[k][j]);
+    outcome.literals.push_back(literals);
+    ++outcome.rows;
+  }
+  return outcome;
+}
+
+TEST(Differential, ClauseLoopMatchesSscanfOnEachPath) {
+  const std::vector<Path> paths = clause_paths();
+  const PlainRun chosen = detail::plain_run;
+  for (int round = 0; round < 300; ++round) {
+    const bool beyond = round % 4 == 3;  // some formulas with literals to refuse
+    const std::string text = random_formula(1 + static_cast<int>(rng() % 60), beyond);
+    const Outcome expected = clauses_by_sscanf(text);
+    for (const Path& path : paths) {
+      detail::plain_run = path.run;
+      const Outcome actual = clauses_by_reader(text);
+      detail::plain_run = chosen;
+      ASSERT_EQ(actual.refused, expected.refused) << path.name << ", round " << round;
+      if (!expected.refused) {
+        ASSERT_EQ(actual, expected) << path.name << ", round " << round;
+      }
+    }
+  }
+}
+
+#if defined(SATVET_AVX2_RUN)
+// The run on its own: every number it takes is the one that sscanf reads at the
+// start of the line or just past the same space, the spaces it leaves are those
+// strchr finds next, and on a line of plain numbers it takes all that room lets.
+TEST(Differential, AvxRunTakesWhatSscanfReads) {
+  if (!detail::has_avx2()) GTEST_SKIP() << "the processor has no AVX2";
+  for (int round = 0; round < 20000; ++round) {
+    const bool plain = round % 2 == 0;
+    std::string text;
+    const int count = static_cast<int>(rng() % 40);
+    for (int i = 0; i < count; ++i) {
+      if (i > 0) text += ' ';
+      text += plain ? std::to_string(1 + rng() % 59999) : random_literal(true);
+      if (plain && rng() % 2 == 0) text.back() = static_cast<char>('1' + rng() % 9);
+    }
+    const bool zero = rng() % 3 == 0;
+    if (zero) text += plain ? " 0 5" : " 0";
+    Padded padded(text);
+    const char* line = padded.c_str();
+    Spaces spaces = spaces_of(line);
+    const int room = 4 + static_cast<int>(rng() % 40);
+    std::vector<int> magnitudes(room + 4, -1), positives(room + 4, -1);
+    long long last = 424242;
+    bool ended = false;
+    const int taken =
+        detail::plain_run_avx2(line, spaces, magnitudes.data(), positives.data(), room, MAX_VARS, last, ended);
+    ASSERT_LE(taken, room);
+    const char* from = line;
+    for (int i = 0; i < taken; ++i) {
+      if (i > 0) {
+        from = std::strchr(from, ' ');
+        ASSERT_NE(from, nullptr) << '"' << text << '"';
+        ++from;
+      }
+      int expected = 0;
+      ASSERT_EQ(std::sscanf(from, "%d", &expected), 1) << '"' << text << "\", number " << i;
+      ASSERT_EQ(positives[i] != 0 ? magnitudes[i] : -magnitudes[i], expected) << '"' << text << "\", number " << i;
+      ASSERT_EQ(positives[i], expected > 0 ? 1 : 0);
+      if (i == taken - 1 && !ended) {
+        ASSERT_EQ(last, expected);
+      }
+    }
+    if (ended) {
+      // It read the 0 after the last number taken.
+      ASSERT_GT(taken, 0);
+      from = std::strchr(from, ' ');
+      ASSERT_NE(from, nullptr);
+      ++from;
+      int expected = 5;
+      ASSERT_EQ(std::sscanf(from, "%d", &expected), 1) << '"' << text << '"';
+      ASSERT_EQ(expected, 0) << '"' << text << '"';
+      ASSERT_EQ(last, 0);
+    } else if (taken == 0) {
+      ASSERT_EQ(last, 424242);
+    }
+    for (const char* expected = std::strchr(from, ' ');; expected = std::strchr(expected + 1, ' ')) {
+      ASSERT_EQ(next_space(spaces), expected) << '"' << text << '"';
+      if (expected == nullptr) break;
+    }
+    // Plain numbers of at most six digits: all of them, as far as room lets
+    // whole groups of four in.
+    if (plain) {
+      ASSERT_EQ(taken, std::min(count, room / 4 * 4)) << '"' << text << '"';
+      // And the 0 after them, when the run reached it within its room.
+      if (zero && count > 0 && count + 1 <= room / 4 * 4) {
+        ASSERT_TRUE(ended) << '"' << text << '"';
+      }
+    }
+  }
+}
+#endif
 
 }  // namespace

@@ -1,0 +1,169 @@
+// The run of plain numbers with AVX2: four numbers converted at once. Compiled
+// for AVX2 function by function, so that the program as a whole still runs on
+// any x86-64 processor; input.cpp calls it only where the processor has AVX2.
+#include "input.h"
+
+#if defined(SATVET_AVX2_RUN)
+
+#include <immintrin.h>
+
+#define SATVET_AVX2 __attribute__((target("avx2,bmi,popcnt")))
+
+namespace detail {
+
+bool has_avx2() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
+         __builtin_cpu_supports("popcnt");
+}
+
+namespace {
+
+// The top bits of the bytes of low (bits 0 to 31) and high (bits 32 to 63).
+SATVET_AVX2 inline std::uint64_t mask64(__m256i low, __m256i high) {
+  return std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(low))} |
+         std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(high))} << 32;
+}
+
+// load_window of input.h with 32-byte compares.
+SATVET_AVX2 inline void load_window_avx2(Spaces& spaces, const char* window) {
+  const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(window));
+  const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(window + 32));
+  const __m256i space = _mm256_set1_epi8(' ');
+  const __m256i nul = _mm256_setzero_si256();
+  std::uint64_t spaces_here = mask64(_mm256_cmpeq_epi8(low, space), _mm256_cmpeq_epi8(high, space));
+  const std::uint64_t ends = mask64(_mm256_cmpeq_epi8(low, nul), _mm256_cmpeq_epi8(high, nul));
+  spaces.window = window;
+  spaces.next = window + 64;
+  spaces.last = ends != 0;
+  if (ends != 0) spaces_here &= (ends & (0 - ends)) - 1;
+  spaces.pending = spaces_here;
+}
+
+SATVET_AVX2 inline std::uint64_t load8(const char* p) {
+  std::uint64_t bytes;
+  std::memcpy(&bytes, p, sizeof bytes);
+  return bytes;
+}
+
+SATVET_AVX2 inline const char* take_space(std::uint64_t& pending, const char* window) {
+  const char* space = window + _tzcnt_u64(pending);
+  pending = _blsr_u64(pending);
+  return space;
+}
+
+}  // namespace
+
+// Each number is read from the eight bytes just past its space, one 64-bit lane
+// each: a '-' in the first byte is noted and read as a leading 0, the digits
+// from the first byte on are kept and moved to the top of the lane, and the lane
+// is converted as eight decimal digits. A lane without a digit there reads as 0
+// (as does a lone '-'), and one whose digits fill it may go on beyond it: both
+// stop the run, as do a 0 and a number beyond the limit; a true 0 is then told
+// apart by its length.
+SATVET_AVX2 int plain_run_avx2(const char* line, Spaces& spaces, int* magnitudes, int* positives, int room,
+                               int limit, long long& last, bool& ended) {
+  // Few constants, so that all stay in registers.
+  const __m256i minus = _mm256_set1_epi8('-');
+  const __m256i zero_char = _mm256_set1_epi8('0');
+  const __m256i nine = _mm256_set1_epi8(9);
+  const __m256i one = _mm256_set1_epi64x(1);
+  const __m256i eight = _mm256_set1_epi8(8);
+  const __m256i none = _mm256_setzero_si256();
+  const __m256i tens = _mm256_set1_epi16(0x010A);               // bytes 10, 1
+  const __m256i hundreds = _mm256_set1_epi32(0x00010064);       // words 100, 1
+  const __m256i ten_thousands = _mm256_set1_epi32(0x00012710);  // words 10000, 1
+  const __m128i bound = _mm_set1_epi32(limit);
+
+  const char* window = spaces.window;
+  std::uint64_t pending = spaces.pending;
+  bool at_end = spaces.last;
+  int taken = 0;
+  ended = false;
+  // In the first group, lane 0 holds the number at the start of the line.
+  const char* start = line;
+  while (room - taken >= 4) {
+    const unsigned from_line = start != nullptr ? 1 : 0;
+    unsigned available = static_cast<unsigned>(_mm_popcnt_u64(pending));
+    if (available + from_line < 4 && !at_end) {
+      // The next window starts at the first space not yet handed out.
+      load_window_avx2(spaces, pending != 0 ? window + _tzcnt_u64(pending) : spaces.next);
+      window = spaces.window;
+      pending = spaces.pending;
+      at_end = spaces.last;
+      available = static_cast<unsigned>(_mm_popcnt_u64(pending));
+    }
+    const unsigned lanes = available + from_line;
+    if (lanes == 0) break;
+    // Where fewer than four spaces are left, the missing ones read the padding
+    // past the window (tzcnt of nothing is 64), and their lanes stop the run.
+    std::uint64_t rest = pending;
+    const char* a = start != nullptr ? start : take_space(rest, window) + 1;
+    const char* b = take_space(rest, window) + 1;
+    const char* c = take_space(rest, window) + 1;
+    const char* d = take_space(rest, window) + 1;
+    const __m256i bytes = _mm256_set_epi64x(static_cast<long long>(load8(d)), static_cast<long long>(load8(c)),
+                                            static_cast<long long>(load8(b)), static_cast<long long>(load8(a)));
+    // 0xFF in the first byte of a lane that begins with '-', else 0.
+    const __m256i is_minus = _mm256_srli_epi64(_mm256_slli_epi64(_mm256_cmpeq_epi8(bytes, minus), 56), 56);
+    const __m256i digits = _mm256_andnot_si256(is_minus, _mm256_sub_epi8(bytes, zero_char));
+    const __m256i is_digit = _mm256_cmpeq_epi8(_mm256_min_epu8(digits, nine), digits);
+    // The digit bytes from the first on (adding 1 carries through them), and
+    // eight bits for each byte after them: the shift that puts them on top.
+    const __m256i run = _mm256_andnot_si256(_mm256_add_epi64(is_digit, one), is_digit);
+    const __m256i shift = _mm256_sad_epu8(_mm256_andnot_si256(run, eight), none);
+    const __m256i aligned = _mm256_sllv_epi64(_mm256_and_si256(digits, run), shift);
+    const __m256i pairs = _mm256_maddubs_epi16(aligned, tens);
+    const __m256i quads = _mm256_madd_epi16(pairs, hundreds);
+    const __m256i eights = _mm256_madd_epi16(_mm256_packus_epi32(quads, quads), ten_thousands);
+    // Lanes 0 and 1 of each half hold its two numbers.
+    const __m128i found = _mm256_castsi256_si128(_mm256_permute4x64_epi64(eights, 0x08));
+    // The sign flags moved likewise (dwords 0 and 2 of each half), then 1 where
+    // there is none.
+    const __m128i negative =
+        _mm256_castsi256_si128(_mm256_permute4x64_epi64(_mm256_shuffle_epi32(is_minus, 0x08), 0x08));
+    const __m128i positive = _mm_srli_epi32(_mm_cmpeq_epi32(negative, _mm256_castsi256_si128(none)), 31);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(magnitudes + taken), found);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(positives + taken), positive);
+    // Bit i: number i of the group stops the run.
+    const __m128i out_of_range = _mm_or_si128(_mm_cmpeq_epi32(found, _mm256_castsi256_si128(none)),
+                                              _mm_cmpgt_epi32(found, bound));
+    unsigned stop = static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(out_of_range))) |
+                    static_cast<unsigned>(_mm256_movemask_pd(_mm256_castsi256_pd(_mm256_cmpeq_epi64(shift, none))));
+    if (lanes < 4) stop |= 0xFu << lanes;
+    if ((stop & 0xF) == 0) [[likely]] {
+      pending = rest;
+      taken += 4;
+      start = nullptr;
+      continue;
+    }
+    const unsigned good = _tzcnt_u32(stop);
+    for (unsigned i = from_line; i < good; ++i) pending = _blsr_u64(pending);
+    taken += static_cast<int>(good);
+    // A number just past a space that is 0, with a digit after any '-' and an
+    // end within the lane: the 0 that ends the clause. Its lane was stored too.
+    if (good < lanes && good >= from_line && magnitudes[taken] == 0) {
+      alignas(32) std::uint64_t shifts[4];
+      _mm256_store_si256(reinterpret_cast<__m256i*>(shifts), shift);
+      const std::uint64_t sign_bytes = positives[taken] != 0 ? 0 : 1;
+      if (shifts[good] >= 8 && shifts[good] <= 56 - 8 * sign_bytes) {
+        pending = _blsr_u64(pending);
+        ended = true;
+      }
+    }
+    break;
+  }
+  spaces.window = window;
+  spaces.pending = pending;
+  spaces.last = at_end;
+  if (taken > 0) {
+    const long long magnitude = magnitudes[taken - 1];
+    last = positives[taken - 1] != 0 ? magnitude : -magnitude;
+  }
+  if (ended) last = 0;
+  return taken;
+}
+
+}  // namespace detail
+
+#endif  // SATVET_AVX2_RUN
