@@ -6,21 +6,8 @@
 #include <mutex>
 #include <thread>
 
+#include "compression_libraries.h"
 #include "output.h"
-
-#if defined(SATVET_WITH_GZIP)
-#include <zlib.h>
-#endif
-#if defined(SATVET_WITH_XZ)
-#include <lzma.h>
-#endif
-#if defined(SATVET_WITH_BZIP2)
-#include <bzlib.h>
-#endif
-#if defined(SATVET_WITH_ZSTD)
-#include <zstd.h>
-#include <zstd_errors.h>
-#endif
 
 namespace {
 

@@ -11,18 +11,7 @@
 #include "input.h"
 #include "temp_file.h"
 
-#if defined(SATVET_WITH_GZIP)
-#include <zlib.h>
-#endif
-#if defined(SATVET_WITH_XZ)
-#include <lzma.h>
-#endif
-#if defined(SATVET_WITH_BZIP2)
-#include <bzlib.h>
-#endif
-#if defined(SATVET_WITH_ZSTD)
-#include <zstd.h>
-#endif
+#include "compression_libraries.h"
 
 namespace {
 

@@ -18,18 +18,7 @@
 #include <string>
 #include <vector>
 
-#if defined(SATVET_WITH_GZIP)
-#include <zlib.h>
-#endif
-#if defined(SATVET_WITH_XZ)
-#include <lzma.h>
-#endif
-#if defined(SATVET_WITH_BZIP2)
-#include <bzlib.h>
-#endif
-#if defined(SATVET_WITH_ZSTD)
-#include <zstd.h>
-#endif
+#include "compression_libraries.h"
 
 namespace {
 
