@@ -6,6 +6,14 @@ target_link_libraries(satvet_core PUBLIC Threads::Threads)
 
 # (The Windows build has its libraries as targets already: see
 # cmake/windows-compression.cmake.)
+# Elsewhere the libraries are linked into the program (see
+# SATVET_STATIC_LIBRARIES in CMakeLists.txt): their static archives are looked
+# for, not the shared libraries.
+if(SATVET_LINK_STATIC)
+  set(satvet_saved_suffixes ${CMAKE_FIND_LIBRARY_SUFFIXES})
+  set(CMAKE_FIND_LIBRARY_SUFFIXES .a)
+endif()
+
 if(NOT TARGET ZLIB::ZLIB)
   find_package(ZLIB)
 endif()
@@ -25,6 +33,10 @@ if(NOT TARGET zstd::zstd)
       IMPORTED_LOCATION ${SATVET_ZSTD_LIBRARY}
       INTERFACE_INCLUDE_DIRECTORIES ${SATVET_ZSTD_INCLUDE_DIR})
   endif()
+endif()
+
+if(SATVET_LINK_STATIC)
+  set(CMAKE_FIND_LIBRARY_SUFFIXES ${satvet_saved_suffixes})
 endif()
 
 set(SATVET_FORMATS)
