@@ -194,6 +194,33 @@ TEST(Differential, TokensMatchStrtokAndAtoi) {
   }
 }
 
+// The numbers of the listing and the report as printf "%lld" writes them: the
+// bytes that out_int appends to the output buffer, which is then left as it
+// was (nothing is written out).
+TEST(Differential, OutIntMatchesPrintf) {
+  std::vector<long long> values{0, 1, -1, 9, 10, -10, 99, 100, 59999, -59999, INT_MAX, INT_MIN, 4294967295LL,
+                                4294967296LL, -4294967296LL, LLONG_MAX, LLONG_MIN, LLONG_MIN + 1};
+  for (long long power = 1; power <= LLONG_MAX / 10; power *= 10) {
+    for (long long near : {power - 1, power, power + 1}) {
+      values.push_back(near);
+      values.push_back(-near);
+    }
+  }
+  for (int round = 0; round < 100000; ++round) {
+    // Every length of number, evenly.
+    const long long value = static_cast<long long>(rng() >> (rng() % 64));
+    values.push_back(rng() % 2 == 0 ? value : -value);
+  }
+  for (const long long value : values) {
+    char expected[32];
+    std::snprintf(expected, sizeof expected, "%lld", value);
+    const std::size_t before = detail::output_used;
+    out_int(value);
+    ASSERT_GE(detail::output_used, before) << value;
+    ASSERT_EQ(std::string(detail::output_buffer + before, detail::output_used - before), expected) << value;
+    detail::output_used = before;
+  }
+}
 
 // ---- The formula reader's clause loop, through each processor path ----
 
