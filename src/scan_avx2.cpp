@@ -52,6 +52,36 @@ SATVET_AVX2 inline const char* take_space(std::uint64_t& pending, const char* wi
   return space;
 }
 
+// The run's constants, 32 bytes each.
+struct alignas(32) Constants {
+  std::uint8_t minus[32], zero_char[32], nine[32], one[32], eight[32], tens[32], hundreds[32],
+      ten_thousands[32];
+};
+
+template <typename Word>
+constexpr void fill(std::uint8_t (&bytes)[32], Word word) {
+  for (std::size_t i = 0; i < 32; ++i) bytes[i] = static_cast<std::uint8_t>(word >> (8 * (i % sizeof word)));
+}
+
+constexpr Constants make_constants() {
+  Constants c{};
+  fill(c.minus, std::uint8_t{'-'});
+  fill(c.zero_char, std::uint8_t{'0'});
+  fill(c.nine, std::uint8_t{9});
+  fill(c.one, std::uint64_t{1});
+  fill(c.eight, std::uint8_t{8});
+  fill(c.tens, std::uint16_t{0x010A});               // bytes 10, 1
+  fill(c.hundreds, std::uint32_t{0x00010064});       // words 100, 1
+  fill(c.ten_thousands, std::uint32_t{0x00012710});  // words 10000, 1
+  return c;
+}
+
+constexpr Constants CONSTANTS = make_constants();
+
+SATVET_AVX2 inline __m256i constant(const std::uint8_t (&bytes)[32]) {
+  return _mm256_load_si256(reinterpret_cast<const __m256i*>(bytes));
+}
+
 }  // namespace
 
 // Each number is read from the eight bytes just past its space, one 64-bit lane
@@ -63,16 +93,21 @@ SATVET_AVX2 inline const char* take_space(std::uint64_t& pending, const char* wi
 // apart by its length.
 SATVET_AVX2 int plain_run_avx2(const char* line, Spaces& spaces, int* magnitudes, int* positives, int room,
                                int limit, long long& last, bool& ended) {
-  // Few constants, so that all stay in registers.
-  const __m256i minus = _mm256_set1_epi8('-');
-  const __m256i zero_char = _mm256_set1_epi8('0');
-  const __m256i nine = _mm256_set1_epi8(9);
-  const __m256i one = _mm256_set1_epi64x(1);
-  const __m256i eight = _mm256_set1_epi8(8);
+  // Few constants, so that all stay in registers. Each is read from the table,
+  // one instruction, where building it takes three; the table is reached
+  // through a pointer that the compiler cannot see through, or it would build
+  // them again, in every group.
+  const Constants* table = &CONSTANTS;
+  __asm__("" : "+r"(table));
+  const __m256i minus = constant(table->minus);
+  const __m256i zero_char = constant(table->zero_char);
+  const __m256i nine = constant(table->nine);
+  const __m256i one = constant(table->one);
+  const __m256i eight = constant(table->eight);
   const __m256i none = _mm256_setzero_si256();
-  const __m256i tens = _mm256_set1_epi16(0x010A);               // bytes 10, 1
-  const __m256i hundreds = _mm256_set1_epi32(0x00010064);       // words 100, 1
-  const __m256i ten_thousands = _mm256_set1_epi32(0x00012710);  // words 10000, 1
+  const __m256i tens = constant(table->tens);
+  const __m256i hundreds = constant(table->hundreds);
+  const __m256i ten_thousands = constant(table->ten_thousands);
   const __m128i bound = _mm_set1_epi32(limit);
 
   const char* window = spaces.window;
