@@ -215,6 +215,18 @@ inline void scan_at(const char* pos, long long& value) {
   if (found.digits > 0) value = found.value;
 }
 
+// token_decimal(token).value, converted as scan_at converts: the token's string
+// must have SCAN_PADDING readable bytes after its NUL, as the input layer's
+// block provides.
+inline long long token_value(const char* token) {
+  // scan_at would skip white space that goes on into a space; token_decimal
+  // stops there.
+  if (is_white(*token)) return token_decimal(token).value;
+  long long value = 0;
+  scan_at(token, value);
+  return value;
+}
+
 // The space characters of a NUL-terminated string, found 64 bytes at a time and
 // handed out in order: the same positions that repeated find_space calls, each
 // starting just past the space before, return.

@@ -58,7 +58,7 @@ void read_solution(InputFile& solution) {
 
   // Token rule: take a number greater than the last one taken; hold any other.
   auto take = [&](const char* token) {
-    long long n = token_decimal(token).value;
+    long long n = token_value(token);
     curvar = n > 0 ? n : -n;
     if (curvar > lastvar && curvar <= MAX_VARS) {
       store(curvar, n > 0 ? 1 : 0);

@@ -178,6 +178,7 @@ TEST(Differential, ByteMasksAgree) {
 TEST(Differential, TokensMatchStrtokAndAtoi) {
   for (int round = 0; round < 50000; ++round) {
     std::string text = random_text(rng() % 60, true);
+    const Padded padded(text);
     std::vector<char> copy(text.begin(), text.end());
     copy.push_back('\0');
     const char* rest = text.c_str();
@@ -189,6 +190,10 @@ TEST(Differential, TokensMatchStrtokAndAtoi) {
       if (fits_int(expected)) {
         ASSERT_EQ(token_decimal(token).value, std::atoi(expected)) << '"' << expected << '"';
       }
+      // The same value, read as the solution reader reads it, in a piece that
+      // has the input layer's padding.
+      ASSERT_EQ(token_value(padded.c_str() + (token - text.c_str())), token_decimal(token).value)
+          << '"' << expected << '"';
     }
     ASSERT_EQ(next_token(rest, length), nullptr);
   }
