@@ -177,8 +177,8 @@ SATVET_AVX2 int plain_run_avx2(const char* line, Spaces& spaces, int* magnitudes
   const char* c = take_space(rest, at.window) + 1;
   const char* d = take_space(rest, at.window) + 1;
   unsigned stop = convert_four(k, bound, line, b, c, d, magnitudes, positives);
-  if (lanes < 4) stop |= 0xFu << lanes;
-  while ((stop & 0xF) == 0) [[likely]] {
+  if (lanes < 4) [[unlikely]] stop |= (0xFu << lanes) & 0xF;
+  while (stop == 0) [[likely]] {
     at.pending = rest;
     taken += 4;
     from_line = 0;
@@ -191,9 +191,9 @@ SATVET_AVX2 int plain_run_avx2(const char* line, Spaces& spaces, int* magnitudes
     c = take_space(rest, at.window) + 1;
     d = take_space(rest, at.window) + 1;
     stop = convert_four(k, bound, a, b, c, d, magnitudes + taken, positives + taken);
-    if (lanes < 4) stop |= 0xFu << lanes;
+    if (lanes < 4) [[unlikely]] stop |= (0xFu << lanes) & 0xF;
   }
-  if ((stop & 0xF) != 0) {
+  if (stop != 0) {
     // The numbers before the first that stops the run are taken.
     const unsigned good = _tzcnt_u32(stop);
     for (unsigned i = from_line; i < good; ++i) at.pending = _blsr_u64(at.pending);
