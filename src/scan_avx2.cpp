@@ -54,7 +54,7 @@ SATVET_AVX2 inline const char* take_space(std::uint64_t& pending, const char* wi
 
 // The run's constants, 32 bytes each.
 struct alignas(32) Constants {
-  std::uint8_t minus[32], zero_char[32], nine[32], one[32], eight[32], tens[32], hundreds[32],
+  std::uint8_t minus[32], first_byte[32], zero_char[32], nine[32], one[32], eight[32], tens[32], hundreds[32],
       ten_thousands[32];
 };
 
@@ -66,6 +66,7 @@ constexpr void fill(std::uint8_t (&bytes)[32], Word word) {
 constexpr Constants make_constants() {
   Constants c{};
   fill(c.minus, std::uint8_t{'-'});
+  fill(c.first_byte, std::uint64_t{0xFF});
   fill(c.zero_char, std::uint8_t{'0'});
   fill(c.nine, std::uint8_t{9});
   fill(c.one, std::uint64_t{1});
@@ -103,7 +104,7 @@ SATVET_AVX2 inline unsigned convert_four(const Constants& k, __m128i bound, cons
   const __m256i bytes = _mm256_set_epi64x(static_cast<long long>(load8(d)), static_cast<long long>(load8(c)),
                                           static_cast<long long>(load8(b)), static_cast<long long>(load8(a)));
   // 0xFF in the first byte of a lane that begins with '-', else 0.
-  const __m256i is_minus = _mm256_srli_epi64(_mm256_slli_epi64(_mm256_cmpeq_epi8(bytes, minus), 56), 56);
+  const __m256i is_minus = _mm256_and_si256(_mm256_cmpeq_epi8(bytes, minus), constant(k.first_byte));
   const __m256i digits = _mm256_andnot_si256(is_minus, _mm256_sub_epi8(bytes, zero_char));
   const __m256i is_digit = _mm256_cmpeq_epi8(_mm256_min_epu8(digits, nine), digits);
   // The digit bytes from the first on (adding 1 carries through them), and
@@ -116,17 +117,17 @@ SATVET_AVX2 inline unsigned convert_four(const Constants& k, __m128i bound, cons
   const __m256i eights = _mm256_madd_epi16(_mm256_packus_epi32(quads, quads), constant(k.ten_thousands));
   // Lanes 0 and 1 of each half hold its two numbers.
   const __m128i found = _mm256_castsi256_si128(_mm256_permute4x64_epi64(eights, 0x08));
-  // The sign flags moved likewise (dwords 0 and 2 of each half), then 1 where
-  // there is none.
-  const __m128i negative =
-      _mm256_castsi256_si128(_mm256_permute4x64_epi64(_mm256_shuffle_epi32(is_minus, 0x08), 0x08));
-  const __m128i positive = _mm_srli_epi32(_mm_cmpeq_epi32(negative, _mm256_castsi256_si128(none)), 31);
+  // 1 in a lane without a '-', 0 in one with it, moved likewise (dwords 0 and 2
+  // of each half).
+  const __m128i positive = _mm256_castsi256_si128(
+      _mm256_permute4x64_epi64(_mm256_shuffle_epi32(_mm256_andnot_si256(is_minus, one), 0x08), 0x08));
   _mm_storeu_si128(reinterpret_cast<__m128i*>(magnitudes), found);
   _mm_storeu_si128(reinterpret_cast<__m128i*>(positives), positive);
   const __m128i out_of_range =
       _mm_or_si128(_mm_cmpeq_epi32(found, _mm256_castsi256_si128(none)), _mm_cmpgt_epi32(found, bound));
+  // A lane whose run reaches its last byte is digits throughout.
   return static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(out_of_range))) |
-         static_cast<unsigned>(_mm256_movemask_pd(_mm256_castsi256_pd(_mm256_cmpeq_epi64(shift, none))));
+         static_cast<unsigned>(_mm256_movemask_pd(_mm256_castsi256_pd(run)));
 }
 
 // Whether the number at p, whose value is 0, is read whole from its lane: an
