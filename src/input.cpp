@@ -93,13 +93,6 @@ std::size_t read_text(InputFile& in, char* dest, std::size_t capacity) {
   return got;
 }
 
-void uncover(InputFile& in) {
-  if (in.is_covered) {
-    in.block[in.start] = in.covered;
-    in.is_covered = false;
-  }
-}
-
 // Moves the bytes not yet delivered to the front of the block and reads more
 // after them. Sets at_eof when the stream gives nothing more. When nothing was
 // left undelivered and the stream is at its end, the block is not touched, so
@@ -131,7 +124,7 @@ void refill(InputFile& in) {
 
 }  // namespace
 
-bool read_line(InputFile& in, const char*& line) {
+bool read_line_beyond(InputFile& in, const char*& line) {
   for (;;) {
     uncover(in);
     std::size_t available = in.end - in.start;
@@ -151,15 +144,7 @@ bool read_line(InputFile& in, const char*& line) {
     } else {
       return false;
     }
-    in.start += length;
-    // Terminate the piece in place; the byte under the NUL is put back before
-    // the next piece is cut.
-    if (in.start < in.end) {
-      in.covered = in.block[in.start];
-      in.is_covered = true;
-    }
-    in.block[in.start] = '\0';
-    line = piece;
+    line = detail::cut_piece(in, length);
     return true;
   }
 }

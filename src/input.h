@@ -77,13 +77,41 @@ void finish_input(InputFile& in);
 // its files open.
 void close_input(InputFile& in);
 
+// Puts back the byte that the last piece's NUL covers, if it is covered.
+inline void uncover(InputFile& in) {
+  if (in.is_covered) {
+    in.block[in.start] = in.covered;
+    in.is_covered = false;
+  }
+}
+
+namespace detail {
+// Delivers the next `length` bytes of the block, which must hold them, as the
+// next piece: terminates it in place (the byte under the NUL is kept, to be put
+// back before the next piece is cut) and returns its start.
+inline const char* cut_piece(InputFile& in, std::size_t length) {
+  char* piece = in.block + in.start;
+  in.start += length;
+  if (in.start < in.end) {
+    in.covered = in.block[in.start];
+    in.is_covered = true;
+  }
+  in.block[in.start] = '\0';
+  return piece;
+}
+}  // namespace detail
+
+// read_line for every case: a piece that may cross the end of the bytes read,
+// be cut at MAX_PIECE or end the file.
+bool read_line_beyond(InputFile& in, const char*& line);
+
 // Reads the next piece: the rest of the current line up to and including its
 // newline, but at most MAX_PIECE characters; a carriage return directly before a
 // line feed never appears. On success points `line` at the piece, NUL-terminated,
 // and returns true; the piece stays valid until the next call. At the end of the
 // input returns false and leaves `line`, and the piece it points at, as they were.
 // A read error ends the process with a message naming the file.
-bool read_line(InputFile& in, const char*& line);
+inline bool read_line(InputFile& in, const char*& line);
 
 // Removes each CR that directly precedes an LF from data[0, length) and returns
 // the new length. A CR in the last byte is kept: the caller decides about it.
@@ -187,6 +215,18 @@ inline void scan_at(const char* pos, long long& value) {
   if (found.digits > 0) value = found.value;
 }
 
+// token_decimal(token).value, converted as scan_at converts: the token's string
+// must have SCAN_PADDING readable bytes after its NUL, as the input layer's
+// block provides.
+inline long long token_value(const char* token) {
+  // scan_at would skip white space that goes on into a space; token_decimal
+  // stops there.
+  if (is_white(*token)) return token_decimal(token).value;
+  long long value = 0;
+  scan_at(token, value);
+  return value;
+}
+
 // The space characters of a NUL-terminated string, found 64 bytes at a time and
 // handed out in order: the same positions that repeated find_space calls, each
 // starting just past the space before, return.
@@ -231,6 +271,29 @@ inline void load_window(Spaces& spaces, const char* window) {
 }
 
 }  // namespace detail
+
+inline bool read_line(InputFile& in, const char*& line) {
+#if defined(SATVET_SSE2)
+  // A line that ends within the next NEAR bytes read, as most do, is cut here,
+  // inline, 16 bytes at a time: those bytes are the file's, and the piece is far
+  // below MAX_PIECE.
+  constexpr std::size_t NEAR = 128;
+  if (in.end - in.start >= NEAR) [[likely]] {
+    uncover(in);
+    const char* piece = in.block + in.start;
+    const __m128i newline = _mm_set1_epi8('\n');
+    for (std::size_t at = 0; at < NEAR; at += 16) {
+      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(piece + at));
+      const unsigned found = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, newline)));
+      if (found != 0) {
+        line = detail::cut_piece(in, at + static_cast<std::size_t>(std::countr_zero(found)) + 1);
+        return true;
+      }
+    }
+  }
+#endif
+  return read_line_beyond(in, line);
+}
 
 // The spaces of text; its first window is read when a space is first asked for.
 inline Spaces spaces_of(const char* text) { return Spaces{text, text, 0, false}; }

@@ -4,12 +4,40 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 
-// Appends bytes to standard output.
-void out_bytes(const char* data, std::size_t length);
-void out_char(char c);
-void out_text(const char* text);  // a NUL-terminated string, without its NUL
-void out_int(long long value);    // as a signed decimal number
+namespace detail {
+// The buffer that standard output is collected in, and how much of it is used.
+constexpr std::size_t OUTPUT_BLOCK = std::size_t{1} << 20;
+extern char output_buffer[OUTPUT_BLOCK];
+extern std::size_t output_used;
+// Writes the buffer out and empties it.
+void drain_output();
+// out_bytes for what does not fit in the buffer's free room.
+void out_bytes_beyond(const char* data, std::size_t length);
+}  // namespace detail
+
+// Appends bytes to standard output. Inline, so that the listing's many short
+// writes are a copy into the buffer each.
+inline void out_bytes(const char* data, std::size_t length) {
+  if (length > detail::OUTPUT_BLOCK - detail::output_used) [[unlikely]] {
+    detail::out_bytes_beyond(data, length);
+    return;
+  }
+  std::memcpy(detail::output_buffer + detail::output_used, data, length);
+  detail::output_used += length;
+}
+
+inline void out_char(char c) {
+  if (detail::output_used == detail::OUTPUT_BLOCK) [[unlikely]] detail::drain_output();
+  detail::output_buffer[detail::output_used++] = c;
+}
+
+// A NUL-terminated string, without its NUL.
+inline void out_text(const char* text) { out_bytes(text, std::strlen(text)); }
+
+// As a signed decimal number, as "%lld" writes it.
+void out_int(long long value);
 
 // Writes what is buffered and makes sure it reached the stream. Returns false when
 // any write on standard output has failed.

@@ -52,110 +52,162 @@ SATVET_AVX2 inline const char* take_space(std::uint64_t& pending, const char* wi
   return space;
 }
 
+// The run's constants, 32 bytes each.
+struct alignas(32) Constants {
+  std::uint8_t minus[32], first_byte[32], zero_char[32], nine[32], one[32], eight[32], tens[32], hundreds[32],
+      ten_thousands[32];
+};
+
+template <typename Word>
+constexpr void fill(std::uint8_t (&bytes)[32], Word word) {
+  for (std::size_t i = 0; i < 32; ++i) bytes[i] = static_cast<std::uint8_t>(word >> (8 * (i % sizeof word)));
+}
+
+constexpr Constants make_constants() {
+  Constants c{};
+  fill(c.minus, std::uint8_t{'-'});
+  fill(c.first_byte, std::uint64_t{0xFF});
+  fill(c.zero_char, std::uint8_t{'0'});
+  fill(c.nine, std::uint8_t{9});
+  fill(c.one, std::uint64_t{1});
+  fill(c.eight, std::uint8_t{8});
+  fill(c.tens, std::uint16_t{0x010A});               // bytes 10, 1
+  fill(c.hundreds, std::uint32_t{0x00010064});       // words 100, 1
+  fill(c.ten_thousands, std::uint32_t{0x00012710});  // words 10000, 1
+  return c;
+}
+
+constexpr Constants CONSTANTS = make_constants();
+
+SATVET_AVX2 inline __m256i constant(const std::uint8_t (&bytes)[32]) {
+  return _mm256_load_si256(reinterpret_cast<const __m256i*>(bytes));
+}
+
+// The four numbers at a, b, c and d, one 64-bit lane each: stores their
+// magnitudes at magnitudes[0..3] and their polarities at positives[0..3], and
+// returns bit i set where number i stops the run.
+//
+// Each lane holds the eight bytes at its place: a '-' in the first byte is
+// noted and read as a leading 0, the digits from the first byte on are kept and
+// moved to the top of the lane, and the lane is converted as eight decimal
+// digits. A lane without a digit there reads as 0 (as does a lone '-'), and one
+// whose digits fill it may go on beyond it: both stop the run, as do a 0 and a
+// number beyond the bound.
+SATVET_AVX2 inline unsigned convert_four(const Constants& k, __m128i bound, const char* a, const char* b,
+                                         const char* c, const char* d, int* magnitudes, int* positives) {
+  const __m256i minus = constant(k.minus);
+  const __m256i zero_char = constant(k.zero_char);
+  const __m256i nine = constant(k.nine);
+  const __m256i one = constant(k.one);
+  const __m256i eight = constant(k.eight);
+  const __m256i none = _mm256_setzero_si256();
+  const __m256i bytes = _mm256_set_epi64x(static_cast<long long>(load8(d)), static_cast<long long>(load8(c)),
+                                          static_cast<long long>(load8(b)), static_cast<long long>(load8(a)));
+  // 0xFF in the first byte of a lane that begins with '-', else 0.
+  const __m256i is_minus = _mm256_and_si256(_mm256_cmpeq_epi8(bytes, minus), constant(k.first_byte));
+  const __m256i digits = _mm256_andnot_si256(is_minus, _mm256_sub_epi8(bytes, zero_char));
+  const __m256i is_digit = _mm256_cmpeq_epi8(_mm256_min_epu8(digits, nine), digits);
+  // The digit bytes from the first on (adding 1 carries through them), and
+  // eight bits for each byte after them: the shift that puts them on top.
+  const __m256i run = _mm256_andnot_si256(_mm256_add_epi64(is_digit, one), is_digit);
+  const __m256i shift = _mm256_sad_epu8(_mm256_andnot_si256(run, eight), none);
+  const __m256i aligned = _mm256_sllv_epi64(_mm256_and_si256(digits, run), shift);
+  const __m256i pairs = _mm256_maddubs_epi16(aligned, constant(k.tens));
+  const __m256i quads = _mm256_madd_epi16(pairs, constant(k.hundreds));
+  const __m256i eights = _mm256_madd_epi16(_mm256_packus_epi32(quads, quads), constant(k.ten_thousands));
+  // Lanes 0 and 1 of each half hold its two numbers.
+  const __m128i found = _mm256_castsi256_si128(_mm256_permute4x64_epi64(eights, 0x08));
+  // 1 in a lane without a '-', 0 in one with it, moved likewise (dwords 0 and 2
+  // of each half).
+  const __m128i positive = _mm256_castsi256_si128(
+      _mm256_permute4x64_epi64(_mm256_shuffle_epi32(_mm256_andnot_si256(is_minus, one), 0x08), 0x08));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(magnitudes), found);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(positives), positive);
+  const __m128i out_of_range =
+      _mm_or_si128(_mm_cmpeq_epi32(found, _mm256_castsi256_si128(none)), _mm_cmpgt_epi32(found, bound));
+  // A lane whose run reaches its last byte is digits throughout.
+  return static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(out_of_range))) |
+         static_cast<unsigned>(_mm256_movemask_pd(_mm256_castsi256_pd(run)));
+}
+
+// Whether the number at p, whose value is 0, is read whole from its lane: an
+// optional '-', then one to seven bytes of digits, then a byte that is none,
+// all within the lane's eight bytes. Such a 0 ends the clause; a lane that
+// only reads as 0 (no digit, or digits that go on) does not.
+SATVET_AVX2 inline bool is_whole_zero(const char* p) {
+  const int sign = *p == '-' ? 1 : 0;
+  int length = sign;
+  while (length < 8 && is_digit(p[length])) ++length;
+  return length > sign && length < 8;
+}
+
 }  // namespace
 
-// Each number is read from the eight bytes just past its space, one 64-bit lane
-// each: a '-' in the first byte is noted and read as a leading 0, the digits
-// from the first byte on are kept and moved to the top of the lane, and the lane
-// is converted as eight decimal digits. A lane without a digit there reads as 0
-// (as does a lone '-'), and one whose digits fill it may go on beyond it: both
-// stop the run, as do a 0 and a number beyond the limit; a true 0 is then told
-// apart by its length.
+// The first group holds the number at the start of the line and those past the
+// line's first three spaces; every later one those past the next four spaces.
+// Where a group has fewer than four spaces left, the missing ones read the
+// padding past the window, and their lanes stop the run.
 SATVET_AVX2 int plain_run_avx2(const char* line, Spaces& spaces, int* magnitudes, int* positives, int room,
                                int limit, long long& last, bool& ended) {
-  // Few constants, so that all stay in registers.
-  const __m256i minus = _mm256_set1_epi8('-');
-  const __m256i zero_char = _mm256_set1_epi8('0');
-  const __m256i nine = _mm256_set1_epi8(9);
-  const __m256i one = _mm256_set1_epi64x(1);
-  const __m256i eight = _mm256_set1_epi8(8);
-  const __m256i none = _mm256_setzero_si256();
-  const __m256i tens = _mm256_set1_epi16(0x010A);               // bytes 10, 1
-  const __m256i hundreds = _mm256_set1_epi32(0x00010064);       // words 100, 1
-  const __m256i ten_thousands = _mm256_set1_epi32(0x00012710);  // words 10000, 1
+  // The constants, read from a table that the compiler cannot see through:
+  // otherwise it builds each from an immediate (three instructions instead of
+  // one) and builds some of them again in every group.
+  const Constants* table = &CONSTANTS;
+  __asm__("" : "+r"(table));
+  const Constants& k = *table;
   const __m128i bound = _mm_set1_epi32(limit);
 
-  const char* window = spaces.window;
-  std::uint64_t pending = spaces.pending;
-  bool at_end = spaces.last;
-  int taken = 0;
+  Spaces at = spaces;  // in registers while the run lasts
+  // The number of spaces pending, at least `wanted` where the string has that
+  // many more: when fewer are left, the next window starts at the first.
+  const auto pending_at_least = [&at](unsigned wanted) SATVET_AVX2 {
+    unsigned available = static_cast<unsigned>(_mm_popcnt_u64(at.pending));
+    if (available < wanted && !at.last) {
+      load_window_avx2(at, at.pending != 0 ? at.window + _tzcnt_u64(at.pending) : at.next);
+      available = static_cast<unsigned>(_mm_popcnt_u64(at.pending));
+    }
+    return available;
+  };
+
   ended = false;
-  // In the first group, lane 0 holds the number at the start of the line.
-  const char* start = line;
-  while (room - taken >= 4) {
-    const unsigned from_line = start != nullptr ? 1 : 0;
-    unsigned available = static_cast<unsigned>(_mm_popcnt_u64(pending));
-    if (available + from_line < 4 && !at_end) {
-      // The next window starts at the first space not yet handed out.
-      load_window_avx2(spaces, pending != 0 ? window + _tzcnt_u64(pending) : spaces.next);
-      window = spaces.window;
-      pending = spaces.pending;
-      at_end = spaces.last;
-      available = static_cast<unsigned>(_mm_popcnt_u64(pending));
-    }
-    const unsigned lanes = available + from_line;
+  int taken = 0;
+  unsigned from_line = 1;  // lanes of the group that are not just past a space
+  unsigned lanes = 1 + pending_at_least(3);
+  std::uint64_t rest = at.pending;
+  const char* b = take_space(rest, at.window) + 1;
+  const char* c = take_space(rest, at.window) + 1;
+  const char* d = take_space(rest, at.window) + 1;
+  unsigned stop = convert_four(k, bound, line, b, c, d, magnitudes, positives);
+  if (lanes < 4) [[unlikely]] stop |= (0xFu << lanes) & 0xF;
+  while (stop == 0) [[likely]] {
+    at.pending = rest;
+    taken += 4;
+    from_line = 0;
+    if (room - taken < 4) break;
+    lanes = pending_at_least(4);
     if (lanes == 0) break;
-    // Where fewer than four spaces are left, the missing ones read the padding
-    // past the window (tzcnt of nothing is 64), and their lanes stop the run.
-    std::uint64_t rest = pending;
-    const char* a = start != nullptr ? start : take_space(rest, window) + 1;
-    const char* b = take_space(rest, window) + 1;
-    const char* c = take_space(rest, window) + 1;
-    const char* d = take_space(rest, window) + 1;
-    const __m256i bytes = _mm256_set_epi64x(static_cast<long long>(load8(d)), static_cast<long long>(load8(c)),
-                                            static_cast<long long>(load8(b)), static_cast<long long>(load8(a)));
-    // 0xFF in the first byte of a lane that begins with '-', else 0.
-    const __m256i is_minus = _mm256_srli_epi64(_mm256_slli_epi64(_mm256_cmpeq_epi8(bytes, minus), 56), 56);
-    const __m256i digits = _mm256_andnot_si256(is_minus, _mm256_sub_epi8(bytes, zero_char));
-    const __m256i is_digit = _mm256_cmpeq_epi8(_mm256_min_epu8(digits, nine), digits);
-    // The digit bytes from the first on (adding 1 carries through them), and
-    // eight bits for each byte after them: the shift that puts them on top.
-    const __m256i run = _mm256_andnot_si256(_mm256_add_epi64(is_digit, one), is_digit);
-    const __m256i shift = _mm256_sad_epu8(_mm256_andnot_si256(run, eight), none);
-    const __m256i aligned = _mm256_sllv_epi64(_mm256_and_si256(digits, run), shift);
-    const __m256i pairs = _mm256_maddubs_epi16(aligned, tens);
-    const __m256i quads = _mm256_madd_epi16(pairs, hundreds);
-    const __m256i eights = _mm256_madd_epi16(_mm256_packus_epi32(quads, quads), ten_thousands);
-    // Lanes 0 and 1 of each half hold its two numbers.
-    const __m128i found = _mm256_castsi256_si128(_mm256_permute4x64_epi64(eights, 0x08));
-    // The sign flags moved likewise (dwords 0 and 2 of each half), then 1 where
-    // there is none.
-    const __m128i negative =
-        _mm256_castsi256_si128(_mm256_permute4x64_epi64(_mm256_shuffle_epi32(is_minus, 0x08), 0x08));
-    const __m128i positive = _mm_srli_epi32(_mm_cmpeq_epi32(negative, _mm256_castsi256_si128(none)), 31);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(magnitudes + taken), found);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(positives + taken), positive);
-    // Bit i: number i of the group stops the run.
-    const __m128i out_of_range = _mm_or_si128(_mm_cmpeq_epi32(found, _mm256_castsi256_si128(none)),
-                                              _mm_cmpgt_epi32(found, bound));
-    unsigned stop = static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(out_of_range))) |
-                    static_cast<unsigned>(_mm256_movemask_pd(_mm256_castsi256_pd(_mm256_cmpeq_epi64(shift, none))));
-    if (lanes < 4) stop |= 0xFu << lanes;
-    if ((stop & 0xF) == 0) [[likely]] {
-      pending = rest;
-      taken += 4;
-      start = nullptr;
-      continue;
-    }
-    const unsigned good = _tzcnt_u32(stop);
-    for (unsigned i = from_line; i < good; ++i) pending = _blsr_u64(pending);
-    taken += static_cast<int>(good);
-    // A number just past a space that is 0, with a digit after any '-' and an
-    // end within the lane: the 0 that ends the clause. Its lane was stored too.
-    if (good < lanes && good >= from_line && magnitudes[taken] == 0) {
-      alignas(32) std::uint64_t shifts[4];
-      _mm256_store_si256(reinterpret_cast<__m256i*>(shifts), shift);
-      const std::uint64_t sign_bytes = positives[taken] != 0 ? 0 : 1;
-      if (shifts[good] >= 8 && shifts[good] <= 56 - 8 * sign_bytes) {
-        pending = _blsr_u64(pending);
-        ended = true;
-      }
-    }
-    break;
+    rest = at.pending;
+    const char* a = take_space(rest, at.window) + 1;
+    b = take_space(rest, at.window) + 1;
+    c = take_space(rest, at.window) + 1;
+    d = take_space(rest, at.window) + 1;
+    stop = convert_four(k, bound, a, b, c, d, magnitudes + taken, positives + taken);
+    if (lanes < 4) [[unlikely]] stop |= (0xFu << lanes) & 0xF;
   }
-  spaces.window = window;
-  spaces.pending = pending;
-  spaces.last = at_end;
+  if (stop != 0) {
+    // The numbers before the first that stops the run are taken.
+    const unsigned good = _tzcnt_u32(stop);
+    for (unsigned i = from_line; i < good; ++i) at.pending = _blsr_u64(at.pending);
+    taken += static_cast<int>(good);
+    // A number just past a space that is 0, read whole: the 0 that ends the
+    // clause. Its lane was stored too.
+    if (good < lanes && good >= from_line && magnitudes[taken] == 0 &&
+        is_whole_zero(at.window + _tzcnt_u64(at.pending) + 1)) {
+      at.pending = _blsr_u64(at.pending);
+      ended = true;
+    }
+  }
+  spaces = at;
   if (taken > 0) {
     const long long magnitude = magnitudes[taken - 1];
     last = positives[taken - 1] != 0 ? magnitude : -magnitude;

@@ -12,11 +12,10 @@ namespace {
 
 bool is_skipped(const char* line) { return line[0] == 'c' || line[0] == 's'; }
 
-void list_value(int variable) {
+// The listing line of a value taken: the variable and its value, 1 or 0.
+void list_value(int variable, int value) {
   out_int(variable);
-  out_text("  ");
-  out_int(assgn[variable]);
-  out_char('\n');
+  out_text(value != 0 ? "  1\n" : "  0\n");
 }
 
 // 10 to the power of each number of continuation digits that can still glue to
@@ -54,12 +53,12 @@ void read_solution(InputFile& solution) {
   auto store = [&](long long variable, int value) {
     lastvar = static_cast<int>(variable);
     assgn[lastvar] = value;
-    list_value(lastvar);
+    list_value(lastvar, value);
   };
 
   // Token rule: take a number greater than the last one taken; hold any other.
   auto take = [&](const char* token) {
-    long long n = token_decimal(token).value;
+    long long n = token_value(token);
     curvar = n > 0 ? n : -n;
     if (curvar > lastvar && curvar <= MAX_VARS) {
       store(curvar, n > 0 ? 1 : 0);

@@ -178,6 +178,7 @@ TEST(Differential, ByteMasksAgree) {
 TEST(Differential, TokensMatchStrtokAndAtoi) {
   for (int round = 0; round < 50000; ++round) {
     std::string text = random_text(rng() % 60, true);
+    const Padded padded(text);
     std::vector<char> copy(text.begin(), text.end());
     copy.push_back('\0');
     const char* rest = text.c_str();
@@ -189,11 +190,42 @@ TEST(Differential, TokensMatchStrtokAndAtoi) {
       if (fits_int(expected)) {
         ASSERT_EQ(token_decimal(token).value, std::atoi(expected)) << '"' << expected << '"';
       }
+      // The same value, read as the solution reader reads it, in a piece that
+      // has the input layer's padding.
+      ASSERT_EQ(token_value(padded.c_str() + (token - text.c_str())), token_decimal(token).value)
+          << '"' << expected << '"';
     }
     ASSERT_EQ(next_token(rest, length), nullptr);
   }
 }
 
+// The numbers of the listing and the report as printf "%lld" writes them: the
+// bytes that out_int appends to the output buffer, which is then left as it
+// was (nothing is written out).
+TEST(Differential, OutIntMatchesPrintf) {
+  std::vector<long long> values{0, 1, -1, 9, 10, -10, 99, 100, 59999, -59999, INT_MAX, INT_MIN, 4294967295LL,
+                                4294967296LL, -4294967296LL, LLONG_MAX, LLONG_MIN, LLONG_MIN + 1};
+  for (long long power = 1; power <= LLONG_MAX / 10; power *= 10) {
+    for (long long near : {power - 1, power, power + 1}) {
+      values.push_back(near);
+      values.push_back(-near);
+    }
+  }
+  for (int round = 0; round < 100000; ++round) {
+    // Every length of number, evenly.
+    const long long value = static_cast<long long>(rng() >> (rng() % 64));
+    values.push_back(rng() % 2 == 0 ? value : -value);
+  }
+  for (const long long value : values) {
+    char expected[32];
+    std::snprintf(expected, sizeof expected, "%lld", value);
+    const std::size_t before = detail::output_used;
+    out_int(value);
+    ASSERT_GE(detail::output_used, before) << value;
+    ASSERT_EQ(std::string(detail::output_buffer + before, detail::output_used - before), expected) << value;
+    detail::output_used = before;
+  }
+}
 
 // ---- The formula reader's clause loop, through each processor path ----
 
