@@ -310,22 +310,26 @@ inline const char* next_space(Spaces& spaces) {
 }
 
 // Plain literals of a line, in a run: the number at the start of `line`, then
-// those just past the next spaces of `spaces` (the line's, none handed out
-// yet), taken in groups of four as long as each is a plain number (an optional
-// '-' and then digits, seven bytes at most, followed by any other byte) whose
-// magnitude is from 1 to `limit`, and as long as `room` allows. Writes each
-// magnitude to magnitudes[i] and 1 (no '-') or 0 ('-') to positives[i], moves
-// `spaces` past the spaces used, sets `last` to the last number taken (signed)
-// and returns how many were taken, possibly 0. Within a group it takes the
-// numbers before the first that is not plain or not in range; room must be at
-// least 4, and the places from magnitudes[taken] and positives[taken] to the
-// end of the last group may be written too. When it stops at a 0 just past a
-// space (a plain number whose value is 0), it reads that too: `spaces` moves
-// past its space, `last` becomes 0 and `ended` is set (else cleared). What it
-// takes is exactly what scan_at at the same places would find; where it stops,
-// the caller goes on a number at a time.
-using PlainRun = int (*)(const char* line, Spaces& spaces, int* magnitudes, int* positives, int room,
-                         int limit, long long& last, bool& ended);
+// those just past the line's next spaces, taken in groups of four as long as
+// each is a plain number (an optional '-' and then digits, seven bytes at most,
+// followed by any other byte) whose magnitude is from 1 to `limit`, and as long
+// as `room` allows. Writes each magnitude to magnitudes[i] and 1 (no '-') or 0
+// ('-') to positives[i] and returns how many were taken, possibly 0. Within a
+// group it takes the numbers before the first that is not plain or not in
+// range; room must be at least 4, and the places from magnitudes[taken] and
+// positives[taken] to the end of the last group may be written too. When it
+// stops at a 0 just past a space (a plain number whose value is 0), it reads
+// that too and returns `ended`: the clause is over, and nothing else is set.
+// Otherwise it sets `spaces` to the line's spaces that follow those it used,
+// and `last` to the last number taken (signed) when it took any; the caller
+// goes on a number at a time from there. What it takes is exactly what scan_at
+// at the same places would find.
+struct RunEnd {
+  int taken;
+  bool ended;
+};
+using PlainRun = RunEnd (*)(const char* line, int* magnitudes, int* positives, int room, int limit,
+                            Spaces& spaces, long long& last);
 
 namespace detail {
 // The run chosen for this processor at start: nullptr where none is faster than
@@ -334,8 +338,8 @@ extern PlainRun plain_run;
 #if defined(SATVET_AVX2_RUN)
 // Whether the processor (and its system) runs the AVX2 kernel, and the kernel.
 bool has_avx2();
-int plain_run_avx2(const char* line, Spaces& spaces, int* magnitudes, int* positives, int room, int limit,
-                   long long& last, bool& ended);
+RunEnd plain_run_avx2(const char* line, int* magnitudes, int* positives, int room, int limit, Spaces& spaces,
+                      long long& last);
 #endif
 }  // namespace detail
 
@@ -353,21 +357,30 @@ inline bool ends_early(const char* text) {
 }
 }  // namespace detail
 
+// The reader's run of plain literals, by the run this processor has (PlainRun
+// above; where there is none, nothing is taken): `ended` tells whether the run
+// read the clause's closing 0, and `last` becomes the number last read (that
+// 0 where it did). Where the line goes on past the run, `spaces` (the line's,
+// none handed out yet) moves past the spaces used.
 inline int take_plain_run(const char* line, Spaces& spaces, int* magnitudes, int* positives, int room,
                           int limit, long long& last, bool& ended) {
   ended = false;
   // A short line (three literals, say) is read faster a number at a time: the
   // run's long chain from bytes to values does not pay for itself there.
   if (detail::plain_run == nullptr || room < 4 || detail::ends_early(line)) return 0;
-  // Copies, so that the caller's own stay in registers around the call.
-  Spaces moved = spaces;
-  long long last_taken = last;
-  bool ended_here = false;
-  const int taken = detail::plain_run(line, moved, magnitudes, positives, room, limit, last_taken, ended_here);
-  spaces = moved;
-  last = last_taken;
-  ended = ended_here;
-  return taken;
+  // Set by the run only where the line goes on past it: the caller's own stay
+  // in registers around the call.
+  Spaces moved;
+  long long last_taken;
+  const RunEnd end = detail::plain_run(line, magnitudes, positives, room, limit, moved, last_taken);
+  if (end.ended) [[likely]] {
+    ended = true;
+    last = 0;
+  } else {
+    spaces = moved;
+    if (end.taken > 0) last = last_taken;
+  }
+  return end.taken;
 }
 
 // The first space character at or after p, or nullptr when the string ends first.
