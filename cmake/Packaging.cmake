@@ -13,6 +13,25 @@ set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Libraries that satvet loads when first needed are no shared library that the
+# program names, so dpkg-shlibdeps cannot see them: declared here, with the
+# least versions that Debian's symbols files (shlibs where there is none) give
+# for the functions satvet calls.
+if(SATVET_LOAD_LIBRARIES)
+  set(satvet_loaded_packages)
+  foreach(format_package
+      "gzip|zlib1g (>= 1:1.2.3.3.dfsg-1)" "xz|liblzma5 (>= 5.1.1alpha+20120614)" "bzip2|libbz2-1.0"
+      "zstd|libzstd1 (>= 1.5.2)")
+    string(FIND "${format_package}" "|" bar)
+    string(SUBSTRING "${format_package}" 0 ${bar} format)
+    math(EXPR after "${bar} + 1")
+    string(SUBSTRING "${format_package}" ${after} -1 package)
+    if(format IN_LIST SATVET_FORMATS)
+      list(APPEND satvet_loaded_packages "${package}")
+    endif()
+  endforeach()
+  list(JOIN satvet_loaded_packages ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
+endif()
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
 set(CPACK_STRIP_FILES ON)
 include(CPack)

@@ -1,10 +1,11 @@
 #include "decoder.h"
 
-#include <condition_variable>
+#include <pthread.h>
+
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
-#include <mutex>
-#include <thread>
+#include <new>
 
 #include "compression_libraries.h"
 #include "output.h"
@@ -101,8 +102,8 @@ struct Decoder {
   // before `consumed` are read; the decoder writes `produced`, the reader
   // `consumed`, both under `lock`.
   Chunk ring[RING];
-  std::mutex lock;
-  std::condition_variable changed;
+  pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;
+  pthread_cond_t changed = PTHREAD_COND_INITIALIZER;  // signalled after each change
   std::size_t produced = 0;
   std::size_t consumed = 0;
   bool finished = false;  // the decoder has ended; `outcome` says how
@@ -112,10 +113,41 @@ struct Decoder {
   // Reader thread only: bytes of chunk `consumed` already read.
   std::size_t taken = 0;
 
-  std::thread thread;
+  // The decoder thread, a POSIX thread (the Windows build's runtime has them
+  // too): C++'s std::thread would bring the C++ runtime's exception machinery
+  // into the program, and its pages into every run, compressed or not.
+  pthread_t thread;
+  bool joinable = false;
 };
 
 namespace {
+
+// Holds a decoder's lock from its construction to its end or unlock().
+class Hold {
+ public:
+  explicit Hold(Decoder& d) : d_(d) { pthread_mutex_lock(&d_.lock); }
+  Hold(const Hold&) = delete;
+  Hold& operator=(const Hold&) = delete;
+  ~Hold() { unlock(); }
+
+  // Waits until ready() holds, the lock released while it waits.
+  template <typename Ready>
+  void wait_until(Ready ready) {
+    while (!ready()) pthread_cond_wait(&d_.changed, &d_.lock);
+  }
+
+  void unlock() {
+    if (held_) pthread_mutex_unlock(&d_.lock);
+    held_ = false;
+  }
+
+ private:
+  Decoder& d_;
+  bool held_ = true;
+};
+
+// Wakes every thread that waits on the decoder: after a change, made under its lock.
+void signal_change(Decoder& d) { pthread_cond_broadcast(&d.changed); }
 
 // Decoder thread: reads more compressed bytes after those not yet decoded.
 // At the end of the file sets input_ended.
@@ -141,10 +173,10 @@ void took_input(Decoder& d, const void* next) {
 void publish(Decoder& d) {
   d.ring[d.produced % RING].size = d.filling;
   {
-    std::lock_guard<std::mutex> hold(d.lock);
+    Hold hold(d);
     ++d.produced;
   }
-  d.changed.notify_all();
+  signal_change(d);
   d.filling = 0;
 }
 
@@ -153,8 +185,8 @@ void publish(Decoder& d) {
 char* output_space(Decoder& d, std::size_t& room) {
   if (d.filling == CHUNK) publish(d);
   if (d.filling == 0) {
-    std::unique_lock<std::mutex> hold(d.lock);
-    d.changed.wait(hold, [&] { return d.stopping || d.produced - d.consumed < RING; });
+    Hold hold(d);
+    hold.wait_until([&] { return d.stopping || d.produced - d.consumed < RING; });
     if (d.stopping) return nullptr;
   }
   room = CHUNK - d.filling;
@@ -231,8 +263,11 @@ char* start_step(Decoder& d, std::size_t& room, Outcome& outcome) {
 #if defined(SATVET_WITH_GZIP)
 Outcome decode_gzip(Decoder& d) {
   z_stream z{};
-  // 16 + 15: a gzip wrapper around a deflate stream with a window of 32 KiB.
-  if (inflateInit2(&z, 16 + 15) != Z_OK) return Outcome::memory;
+  // 16 + 15: a gzip wrapper around a deflate stream with a window of 32 KiB
+  // (the call that zlib's inflateInit2 macro makes).
+  if (zlib.inflateInit2_(&z, 16 + 15, ZLIB_VERSION, static_cast<int>(sizeof z)) != Z_OK) {
+    return Outcome::memory;
+  }
   Outcome outcome = Outcome::end;
   for (;;) {
     std::size_t room;
@@ -242,13 +277,13 @@ Outcome decode_gzip(Decoder& d) {
     z.avail_in = static_cast<uInt>(d.available);
     z.next_out = reinterpret_cast<Bytef*>(out);
     z.avail_out = static_cast<uInt>(room);
-    const int status = inflate(&z, Z_NO_FLUSH);
+    const int status = zlib.inflate(&z, Z_NO_FLUSH);
     took_input(d, z.next_in);
     d.filling += room - z.avail_out;
     if (status == Z_STREAM_END) {
       bool another;
       if (outcome = after_stream(d, GZIP_MAGIC, 2, true, another); outcome != Outcome::end || !another) break;
-      inflateReset(&z);
+      zlib.inflateReset(&z);
     } else if (status == Z_BUF_ERROR) {
       // No progress without more input: there is none.
       outcome = Outcome::ends_early;
@@ -258,7 +293,7 @@ Outcome decode_gzip(Decoder& d) {
       break;
     }
   }
-  inflateEnd(&z);
+  zlib.inflateEnd(&z);
   return outcome;
 }
 #endif
@@ -268,7 +303,7 @@ Outcome decode_xz(Decoder& d) {
   lzma_stream s = LZMA_STREAM_INIT;
   // One stream at a time; after_xz_stream reads on as xz -d reads concatenated
   // streams and stream padding.
-  if (lzma_stream_decoder(&s, UINT64_MAX, 0) != LZMA_OK) return Outcome::memory;
+  if (liblzma.lzma_stream_decoder(&s, UINT64_MAX, 0) != LZMA_OK) return Outcome::memory;
   Outcome outcome = Outcome::end;
   for (;;) {
     std::size_t room;
@@ -278,16 +313,16 @@ Outcome decode_xz(Decoder& d) {
     s.avail_in = d.available;
     s.next_out = reinterpret_cast<std::uint8_t*>(out);
     s.avail_out = room;
-    const lzma_ret status = lzma_code(&s, d.input_ended ? LZMA_FINISH : LZMA_RUN);
+    const lzma_ret status = liblzma.lzma_code(&s, d.input_ended ? LZMA_FINISH : LZMA_RUN);
     took_input(d, s.next_in);
     d.filling += room - s.avail_out;
     if (status == LZMA_OK) continue;
     if (status == LZMA_STREAM_END) {
       bool another;
       if (outcome = after_xz_stream(d, another); outcome == Outcome::end && another) {
-        lzma_end(&s);
+        liblzma.lzma_end(&s);
         s = LZMA_STREAM_INIT;
-        if (lzma_stream_decoder(&s, UINT64_MAX, 0) != LZMA_OK) return Outcome::memory;
+        if (liblzma.lzma_stream_decoder(&s, UINT64_MAX, 0) != LZMA_OK) return Outcome::memory;
         continue;
       }
     } else if (status == LZMA_BUF_ERROR) {
@@ -299,7 +334,7 @@ Outcome decode_xz(Decoder& d) {
     }
     break;
   }
-  lzma_end(&s);
+  liblzma.lzma_end(&s);
   return outcome;
 }
 #endif
@@ -307,7 +342,7 @@ Outcome decode_xz(Decoder& d) {
 #if defined(SATVET_WITH_BZIP2)
 Outcome decode_bzip2(Decoder& d) {
   bz_stream b{};
-  if (BZ2_bzDecompressInit(&b, 0, 0) != BZ_OK) return Outcome::memory;
+  if (libbz2.BZ2_bzDecompressInit(&b, 0, 0) != BZ_OK) return Outcome::memory;
   Outcome outcome = Outcome::end;
   for (;;) {
     std::size_t room;
@@ -317,7 +352,7 @@ Outcome decode_bzip2(Decoder& d) {
     b.avail_in = static_cast<unsigned>(d.available);
     b.next_out = out;
     b.avail_out = static_cast<unsigned>(room);
-    const int status = BZ2_bzDecompress(&b);
+    const int status = libbz2.BZ2_bzDecompress(&b);
     const std::size_t before = d.available;
     took_input(d, b.next_in);
     const std::size_t written = room - b.avail_out;
@@ -327,9 +362,9 @@ Outcome decode_bzip2(Decoder& d) {
       if (outcome = after_stream(d, BZIP2_MAGIC, sizeof BZIP2_MAGIC, false, another); outcome != Outcome::end || !another) {
         break;
       }
-      BZ2_bzDecompressEnd(&b);
+      libbz2.BZ2_bzDecompressEnd(&b);
       b = bz_stream{};
-      if (BZ2_bzDecompressInit(&b, 0, 0) != BZ_OK) return Outcome::memory;
+      if (libbz2.BZ2_bzDecompressInit(&b, 0, 0) != BZ_OK) return Outcome::memory;
     } else if (status == BZ_OK) {
       // No progress, and no input left to make any: the stream is cut short.
       if (written == 0 && d.available == before && d.available == 0 && d.input_ended) {
@@ -341,14 +376,14 @@ Outcome decode_bzip2(Decoder& d) {
       break;
     }
   }
-  BZ2_bzDecompressEnd(&b);
+  libbz2.BZ2_bzDecompressEnd(&b);
   return outcome;
 }
 #endif
 
 #if defined(SATVET_WITH_ZSTD)
 Outcome decode_zstd(Decoder& d) {
-  ZSTD_DCtx* context = ZSTD_createDCtx();
+  ZSTD_DCtx* context = libzstd.ZSTD_createDCtx();
   if (context == nullptr) return Outcome::memory;
   Outcome outcome = Outcome::end;
   std::size_t hint = 1;   // 0 once a frame is whole and all its text handed out
@@ -372,16 +407,17 @@ Outcome decode_zstd(Decoder& d) {
     }
     ZSTD_inBuffer in{d.next, d.available, 0};
     ZSTD_outBuffer text{out, room, 0};
-    hint = ZSTD_decompressStream(context, &text, &in);
+    hint = libzstd.ZSTD_decompressStream(context, &text, &in);
     took_input(d, d.next + in.pos);
     d.filling += text.pos;
-    if (ZSTD_isError(hint)) {
-      outcome = ZSTD_getErrorCode(hint) == ZSTD_error_memory_allocation ? Outcome::memory : Outcome::corrupt;
+    if (libzstd.ZSTD_isError(hint)) {
+      const bool memory = libzstd.ZSTD_getErrorCode(hint) == ZSTD_error_memory_allocation;
+      outcome = memory ? Outcome::memory : Outcome::corrupt;
       break;
     }
     out_full = text.pos == text.size;
   }
-  ZSTD_freeDCtx(context);
+  libzstd.ZSTD_freeDCtx(context);
   return outcome;
 }
 #endif
@@ -405,11 +441,16 @@ void run_decoder(Decoder* d) {
   }
   if (d->filling > 0) publish(*d);
   {
-    std::lock_guard<std::mutex> hold(d->lock);
+    Hold hold(*d);
     d->finished = true;
     d->outcome = outcome;
   }
-  d->changed.notify_all();
+  signal_change(*d);
+}
+
+void* decoder_thread(void* d) {
+  run_decoder(static_cast<Decoder*>(d));
+  return nullptr;
 }
 
 [[noreturn]] void report(const Decoder& d, Outcome outcome) {
@@ -426,10 +467,10 @@ void run_decoder(Decoder* d) {
 // Reader thread: releases chunk `consumed` to the decoder.
 void release_chunk(Decoder& d) {
   {
-    std::lock_guard<std::mutex> hold(d.lock);
+    Hold hold(d);
     ++d.consumed;
   }
-  d.changed.notify_all();
+  signal_change(d);
   d.taken = 0;
 }
 
@@ -437,8 +478,8 @@ void release_chunk(Decoder& d) {
 // out unread, and returns how it ended.
 Outcome read_to_end(Decoder& d) {
   for (;;) {
-    std::unique_lock<std::mutex> hold(d.lock);
-    d.changed.wait(hold, [&] { return d.produced != d.consumed || d.finished; });
+    Hold hold(d);
+    hold.wait_until([&] { return d.produced != d.consumed || d.finished; });
     if (d.produced == d.consumed) return d.outcome;
     hold.unlock();
     release_chunk(d);
@@ -452,11 +493,12 @@ Decoder* running;  // decoders started and not yet stopped
 // decoder itself stays, to be freed by stop_decoder.
 void halt(Decoder& d) {
   {
-    std::lock_guard<std::mutex> hold(d.lock);
+    Hold hold(d);
     d.stopping = true;
   }
-  d.changed.notify_all();
-  if (d.thread.joinable()) d.thread.join();
+  signal_change(d);
+  if (d.joinable) pthread_join(d.thread, nullptr);
+  d.joinable = false;
 }
 
 // Run by fatal before it writes its message (see read_decoded). Every decoder's
@@ -483,7 +525,12 @@ void check_running_decoders() {
 
 Decoder* start_decoder(Compression format, std::FILE* stream, const char* path, const unsigned char* head,
                        std::size_t head_length) {
-  auto* d = new Decoder;
+  // Not by new, which would bring the C++ runtime's exceptions in (see Decoder::thread).
+  void* memory = std::malloc(sizeof(Decoder));
+  if (memory == nullptr) {
+    fatal("error reading '%s': not enough memory to decompress the %s data\n", path, compression_name(format));
+  }
+  auto* d = new (memory) Decoder;
   d->format = format;
   d->stream = stream;
   d->path = path;
@@ -492,7 +539,10 @@ Decoder* start_decoder(Compression format, std::FILE* stream, const char* path, 
   d->next_running = running;
   running = d;
   set_fatal_check(check_running_decoders);
-  d->thread = std::thread(run_decoder, d);
+  if (pthread_create(&d->thread, nullptr, decoder_thread, d) != 0) {
+    fatal("error reading '%s': not enough memory to decompress the %s data\n", path, compression_name(format));
+  }
+  d->joinable = true;
   return d;
 }
 
@@ -500,9 +550,9 @@ std::size_t read_decoded(Decoder* d, char* dest, std::size_t capacity) {
   std::size_t copied = 0;
   while (copied < capacity) {
     {
-      std::unique_lock<std::mutex> hold(d->lock);
+      Hold hold(*d);
       // Wait only while nothing has been copied: the reader goes on with what it has.
-      if (copied == 0) d->changed.wait(hold, [&] { return d->produced != d->consumed || d->finished; });
+      if (copied == 0) hold.wait_until([&] { return d->produced != d->consumed || d->finished; });
       if (d->produced == d->consumed) {
         if (copied > 0 || d->outcome == Outcome::end) break;
         const Outcome outcome = d->outcome;
@@ -532,5 +582,8 @@ void stop_decoder(Decoder* d) {
   Decoder** link = &running;
   while (*link != d) link = &(*link)->next_running;
   *link = d->next_running;
-  delete d;
+  pthread_cond_destroy(&d->changed);
+  pthread_mutex_destroy(&d->lock);
+  d->~Decoder();
+  std::free(d);
 }

@@ -23,6 +23,13 @@ const char* compression_name(Compression format);
 // Whether this build was made with the library for the format.
 bool can_decompress(Compression format);
 
+// Makes the library for a format that can_decompress ready: where the build
+// loads its libraries when first needed (see compression_libraries.h), loads
+// it, once. Returns nullptr when it is ready, else the name of the library that
+// cannot be loaded (or lacks a function that satvet calls), for the message.
+// Called before a decoder of the format starts.
+const char* prepare_library(Compression format);
+
 struct Decoder;
 
 // Starts decoding `stream`, the file at `path`, in `format` (which

@@ -75,6 +75,11 @@ void look_for_magic(InputFile& in) {
     fatal("error reading '%s': this satvet cannot decompress %s files; decompress the file first\n", in.name,
           compression_name(format));
   }
+  if (const char* library = prepare_library(format)) {
+    fatal("error reading '%s': decompressing %s files needs the library %s, which cannot be loaded; install it or "
+          "decompress the file first\n",
+          in.name, compression_name(format), library);
+  }
   in.decoder = start_decoder(format, in.stream, in.name, in.head, in.head_length);
 }
 

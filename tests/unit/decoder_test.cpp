@@ -208,4 +208,20 @@ TEST(CompressedInput, ACutOrDamagedFileEndsTheRun) {
   }
 }
 
+#if defined(SATVET_LOAD_LIBRARIES) && defined(SATVET_WITH_GZIP)
+// Loading a library by name: all its functions or nothing.
+TEST(LoadFunctions, TakesEveryFunctionOrNone) {
+  const char* const names[] = {"inflate", "inflateEnd"};
+  void* functions[2] = {nullptr, nullptr};
+  ASSERT_TRUE(detail::load_functions("libz.so.1", names, functions, 2));
+  EXPECT_NE(functions[0], nullptr);
+  EXPECT_NE(functions[1], nullptr);
+  EXPECT_NE(functions[0], functions[1]);
+
+  const char* const missing[] = {"inflate", "satvet_no_such_function"};
+  EXPECT_FALSE(detail::load_functions("libz.so.1", missing, functions, 2));
+  EXPECT_FALSE(detail::load_functions("libsatvet-no-such-library.so.1", names, functions, 2));
+}
+#endif
+
 }  // namespace
