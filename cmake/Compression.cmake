@@ -1,8 +1,8 @@
-# Compressed input: satvet_core decodes each format whose library this build
+# Compressed input: satvet decodes each format whose library this build
 # finds (SATVET_WITH_<FORMAT>) and refuses the others with a message. The
 # decoder runs on a thread of its own.
 find_package(Threads REQUIRED)
-target_link_libraries(satvet_core PUBLIC Threads::Threads)
+target_link_libraries(satvet_settings INTERFACE Threads::Threads)
 
 # (The Windows build has its libraries as targets already: see
 # cmake/windows-compression.cmake.)
@@ -56,8 +56,8 @@ endif()
 # Where satvet loads the libraries when first needed, it takes only their
 # headers; the tests that compress with them link them (SATVET_COMPRESSION_LIBRARIES).
 if(SATVET_LOAD_LIBRARIES)
-  target_compile_definitions(satvet_core PUBLIC SATVET_LOAD_LIBRARIES)
-  target_link_libraries(satvet_core PUBLIC ${CMAKE_DL_LIBS})
+  target_compile_definitions(satvet_settings INTERFACE SATVET_LOAD_LIBRARIES)
+  target_link_libraries(satvet_settings INTERFACE ${CMAKE_DL_LIBS})
 endif()
 set(SATVET_FORMATS)
 set(SATVET_COMPRESSION_LIBRARIES)
@@ -68,11 +68,11 @@ foreach(format_target GZIP=ZLIB::ZLIB XZ=LibLZMA::LibLZMA BZIP2=BZip2::BZip2 ZST
   if(TARGET ${library})
     list(APPEND SATVET_COMPRESSION_LIBRARIES ${library})
     if(SATVET_LOAD_LIBRARIES)
-      target_include_directories(satvet_core PUBLIC $<TARGET_PROPERTY:${library},INTERFACE_INCLUDE_DIRECTORIES>)
+      target_include_directories(satvet_settings INTERFACE $<TARGET_PROPERTY:${library},INTERFACE_INCLUDE_DIRECTORIES>)
     else()
-      target_link_libraries(satvet_core PUBLIC ${library})
+      target_link_libraries(satvet_settings INTERFACE ${library})
     endif()
-    target_compile_definitions(satvet_core PUBLIC SATVET_WITH_${format})
+    target_compile_definitions(satvet_settings INTERFACE SATVET_WITH_${format})
     string(TOLOWER ${format} name)
     list(APPEND SATVET_FORMATS ${name})
   endif()

@@ -60,8 +60,9 @@ void set_fatal_check(FatalCheck check);
 
 // A harness that runs the whole program inside its own process (a fuzzer) sets a
 // handler here: fatal calls it with the exit status instead of ending the process.
-// The handler must not return (it may throw); if it does, the process ends as
-// usual. The program itself never sets one.
+// The handler must not return (it may throw: the pieces that harnesses link are
+// built with exceptions); if it does, the process ends as usual. The program
+// itself never sets one.
 using FatalHandler = void (*)(int status);
 void set_fatal_handler(FatalHandler handler);
 
