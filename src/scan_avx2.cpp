@@ -7,8 +7,10 @@
 
 #include <immintrin.h>
 
-// The GNU C library's record of the processor's features, read at start.
-#if defined(__GLIBC__) && __has_include(<sys/platform/x86.h>)
+// The GNU C library's record of the processor's features, read at start. (Its
+// header spells bool as C's _Bool, which clang does not take in C++: a clang
+// build, the fuzzer's, asks the processor.)
+#if defined(__GLIBC__) && !defined(__clang__) && __has_include(<sys/platform/x86.h>)
 #include <sys/platform/x86.h>
 #endif
 
