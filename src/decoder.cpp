@@ -521,6 +521,14 @@ void check_running_decoders() {
   for (Decoder* d = running; d != nullptr; d = d->next_running) halt(*d);
 }
 
+// Frees a decoder whose thread has ended or never started.
+void destroy(Decoder* d) {
+  pthread_cond_destroy(&d->changed);
+  pthread_mutex_destroy(&d->lock);
+  d->~Decoder();
+  std::free(d);
+}
+
 }  // namespace
 
 Decoder* start_decoder(Compression format, std::FILE* stream, const char* path, const unsigned char* head,
@@ -536,13 +544,16 @@ Decoder* start_decoder(Compression format, std::FILE* stream, const char* path, 
   d->path = path;
   std::memcpy(d->input, head, head_length);
   d->available = head_length;
+  if (pthread_create(&d->thread, nullptr, decoder_thread, d) != 0) {
+    // (Before it is listed as running: a fatal error reads every running
+    // decoder to its end, and this one would never end.)
+    destroy(d);
+    fatal("error reading '%s': cannot start a thread to decompress the %s data\n", path, compression_name(format));
+  }
+  d->joinable = true;
   d->next_running = running;
   running = d;
   set_fatal_check(check_running_decoders);
-  if (pthread_create(&d->thread, nullptr, decoder_thread, d) != 0) {
-    fatal("error reading '%s': not enough memory to decompress the %s data\n", path, compression_name(format));
-  }
-  d->joinable = true;
   return d;
 }
 
@@ -582,8 +593,5 @@ void stop_decoder(Decoder* d) {
   Decoder** link = &running;
   while (*link != d) link = &(*link)->next_running;
   *link = d->next_running;
-  pthread_cond_destroy(&d->changed);
-  pthread_mutex_destroy(&d->lock);
-  d->~Decoder();
-  std::free(d);
+  destroy(d);
 }

@@ -1,16 +1,19 @@
 #!/usr/bin/env python3
 """Checks that satvet loads a decompression library only for a file in its
 format, and refuses such a file with its own message when the library cannot
-be loaded.
+be loaded, or when no thread can be started to decompress it.
 
-usage: run_loading.py --satvet SATVET --stand-in LIBRARY
+usage: run_loading.py --satvet SATVET --stand-in LIBRARY --no-threads SHIM
+                      --formats gzip,xz,bzip2,zstd
 
 LIBRARY is a shared object with none of the libraries' functions: copied under
 each library's name into a folder that LD_LIBRARY_PATH puts first, it is what
-satvet finds for every format. A plain formula must still be checked as usual
-(nothing is loaded for it); each compressed one must be refused, with nothing
-on stdout, the message naming the file, its format and the library, and exit
-status 255.
+satvet finds for every format. A plain formula must still be checked as usual,
+with none of the libraries loaded (the dynamic loader's log says so); each
+compressed one must be refused, with nothing on stdout, the message naming the
+file, its format and the library, and exit status 255. SHIM, preloaded, makes
+every pthread_create fail. Formats that the build does not read (not in
+--formats) are left out.
 """
 
 import argparse
@@ -34,22 +37,27 @@ FORMATS = [
 ]
 
 
-def run(satvet, folder, formula, solution, library_path):
-    env = dict(os.environ, LD_LIBRARY_PATH=library_path)
-    return subprocess.run([satvet, formula, solution], cwd=folder, env=env, capture_output=True)
+def run(satvet, folder, formula, solution, library_path, **more_env):
+    env = dict(os.environ, LD_LIBRARY_PATH=library_path, **more_env)
+    return subprocess.run([satvet, formula, solution], cwd=folder, env=env, capture_output=True, timeout=60)
 
 
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--satvet", required=True)
     parser.add_argument("--stand-in", required=True)
+    parser.add_argument("--no-threads", required=True)
+    parser.add_argument("--formats", required=True)
     args = parser.parse_args()
     satvet = os.path.abspath(args.satvet)
+    built = args.formats.split(",")
+    formats = [entry for entry in FORMATS if entry[0] in built]
     failures = []
+    checks = 0
     with tempfile.TemporaryDirectory() as work:
         libraries = os.path.join(work, "libraries")
         os.mkdir(libraries)
-        for _, library, fixture in FORMATS:
+        for _, library, fixture in formats:
             shutil.copy(args.stand_in, os.path.join(libraries, library))
             shutil.copy(os.path.join(COMPRESSED, fixture), work)
         shutil.copy(os.path.join(EXAMPLES, "queens.cnf"), work)
@@ -57,12 +65,28 @@ def main():
 
         with open(os.path.join(EXAMPLES, "queens-cadical.out"), "rb") as f:
             expected = f.read()
-        plain = run(satvet, work, "queens.cnf", "queens-cadical.sol", libraries)
+        log = os.path.join(work, "loader-log")
+        plain = run(satvet, work, "queens.cnf", "queens-cadical.sol", libraries, LD_DEBUG="libs",
+                    LD_DEBUG_OUTPUT=log)
+        checks += 1
         if (plain.stdout, plain.stderr, plain.returncode) != (expected, b"", 0):
             failures.append(f"plain formula: status {plain.returncode}, stderr {plain.stderr!r}")
+        loaded = ""
+        for name in os.listdir(work):
+            if name.startswith("loader-log"):
+                with open(os.path.join(work, name), errors="replace") as f:
+                    loaded += f.read()
+        checks += 1
+        if "libc.so.6" not in loaded:
+            failures.append("the dynamic loader wrote no log of the plain run")
+        for _, library, _ in formats:
+            checks += 1
+            if library in loaded:
+                failures.append(f"the plain run looked for {library}")
 
-        for name, library, fixture in FORMATS:
+        for name, library, fixture in formats:
             result = run(satvet, work, fixture, "queens-cadical.sol", libraries)
+            checks += 1
             message = (f"error reading '{fixture}': decompressing {name} files needs the library {library}, "
                        "which cannot be loaded; install it or decompress the file first\n").encode()
             if (result.stdout, result.stderr, result.returncode) != (b"", message, 255):
@@ -70,12 +94,22 @@ def main():
                                 f"stderr {result.stderr!r}, expected {message!r}")
             # With the real library found, the same file reads as its text.
             real = run(satvet, work, fixture, "queens-cadical.sol", "")
+            checks += 1
             if (real.stdout, real.stderr, real.returncode) != (expected, b"", 0):
                 failures.append(f"{fixture} with the real {library}: status {real.returncode}, "
                                 f"stderr {real.stderr!r}")
+            # No thread for the decoder: refused at once, not left waiting for it.
+            # (A sanitizer's runtime would insist on coming first otherwise.)
+            refused = run(satvet, work, fixture, "queens-cadical.sol", "", LD_PRELOAD=os.path.abspath(args.no_threads),
+                          ASAN_OPTIONS="verify_asan_link_order=0:detect_leaks=0")
+            checks += 1
+            message = f"error reading '{fixture}': cannot start a thread to decompress the {name} data\n".encode()
+            if (refused.stdout, refused.stderr, refused.returncode) != (b"", message, 255):
+                failures.append(f"{fixture} without threads: status {refused.returncode}, "
+                                f"stderr {refused.stderr!r}, expected {message!r}")
     for failure in failures:
         print("FAIL", failure)
-    print(f"{len(FORMATS) * 2 + 1 - len(failures)} of {len(FORMATS) * 2 + 1} checks passed")
+    print(f"{checks - len(failures)} of {checks} checks passed")
     return 1 if failures else 0
 
 
