@@ -6,10 +6,16 @@ target_link_libraries(satvet_settings INTERFACE Threads::Threads)
 
 # (The Windows build has its libraries as targets already: see
 # cmake/windows-compression.cmake.)
-# Elsewhere the libraries are linked into the program (see
-# SATVET_STATIC_LIBRARIES in CMakeLists.txt): their static archives are looked
-# for, not the shared libraries.
-if(SATVET_LINK_STATIC)
+# Where the program links the libraries into itself (see SATVET_LOAD_LIBRARIES
+# and SATVET_STATIC_LIBRARIES in CMakeLists.txt), their static archives are
+# looked for, not the shared libraries; where it loads them, any kind does (for
+# their headers, and for the tests that compress with them).
+if(SATVET_LINK_STATIC AND NOT SATVET_LOAD_LIBRARIES)
+  set(satvet_static_archives ON)
+else()
+  set(satvet_static_archives OFF)
+endif()
+if(satvet_static_archives)
   set(satvet_saved_suffixes ${CMAKE_FIND_LIBRARY_SUFFIXES})
   set(CMAKE_FIND_LIBRARY_SUFFIXES .a)
 endif()
@@ -22,7 +28,7 @@ foreach(found ZLIB_LIBRARY ZLIB_LIBRARY_RELEASE LIBLZMA_LIBRARY LIBLZMA_LIBRARY_
     else()
       set(found_static OFF)
     endif()
-    if(NOT found_static STREQUAL SATVET_LINK_STATIC)
+    if(NOT found_static STREQUAL satvet_static_archives)
       unset(${found} CACHE)
     endif()
   endif()
@@ -49,7 +55,7 @@ if(NOT TARGET zstd::zstd)
   endif()
 endif()
 
-if(SATVET_LINK_STATIC)
+if(satvet_static_archives)
   set(CMAKE_FIND_LIBRARY_SUFFIXES ${satvet_saved_suffixes})
 endif()
 
