@@ -45,6 +45,8 @@ def ensure_compressed(data_dir, say):
 
 
 def peak_rss_kib(satvet, formula, solution, time_output, failure):
+    """Peak resident set size in KiB of one run of satvet, by /usr/bin/time -v
+    (bench/run takes it from here too)."""
     result = subprocess.run(["/usr/bin/time", "-v", "-o", time_output, satvet, formula, solution],
                             stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
     if result.returncode != 0:
